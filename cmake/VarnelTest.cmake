@@ -1,0 +1,32 @@
+# varnel_add_gtest(NAME SOURCES... LIBS... [LABELS...] [TIMEOUT s])
+#   One GoogleTest executable registered as one CTest test.
+# varnel_add_qtest(NAME SOURCES... LIBS... [LABELS...] [TIMEOUT s])
+#   One QtTest executable, run with the offscreen platform.
+function(_varnel_add_test kind name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS})
+  if(kind STREQUAL "gtest")
+    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+  else()
+    target_link_libraries(${name} PRIVATE Qt6::Test)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+  if(T_LOCKS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+  endif()
+endfunction()
+
+function(varnel_add_gtest name)
+  _varnel_add_test(gtest ${name} ${ARGN})
+endfunction()
+
+function(varnel_add_qtest name)
+  _varnel_add_test(qtest ${name} ${ARGN})
+endfunction()
