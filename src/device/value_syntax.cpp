@@ -60,6 +60,15 @@ std::optional<std::int64_t> parseValue(std::string_view text)
 
 std::optional<std::uint32_t> parseRegisterValue(std::string_view text)
 {
+    // Fast path for what the device actually sends: plain decimal of at most 9 digits.
+    if (!text.empty() && text.size() <= 9) {
+        std::uint32_t value = 0;
+        std::size_t i = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            value = value * 10 + std::uint32_t(text[i] - '0');
+        if (i == text.size())
+            return value;
+    }
     const auto v = parseValue(text);
     if (!v || *v < 0 || *v > std::int64_t(std::numeric_limits<std::uint32_t>::max()))
         return std::nullopt;
