@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <utility>
 
 #include "response_matcher.h"
 #include "value_syntax.h"
@@ -39,6 +40,9 @@ TVRK_610_d::~TVRK_610_d()
     for (auto &t : m_transports)
         if (t)
             t->close();
+    for (auto &t : m_transports)
+        if (t)
+            t->attach(nullptr);  // no report reaches a half-destroyed driver
 }
 
 // --- notifications -----------------------------------------------------------
@@ -71,6 +75,12 @@ void TVRK_610_d::fire(EventId event)
 void TVRK_610_d::setTransport(tConnectionType type, std::unique_ptr<LinkTransport> transport)
 {
     m_transports.at(std::size_t(type)) = std::move(transport);
+    if (LinkTransport *t = m_transports[std::size_t(type)].get()) {
+        t->attach(this);
+        t->setPortName(m_port);
+        t->setLocalPort(m_ipLocalPort);
+        t->setRemote(m_ipRemoteAddress, m_ipRemotePort);
+    }
 }
 
 LinkTransport *TVRK_610_d::transport(tConnectionType type) const
@@ -393,6 +403,7 @@ void TVRK_610_d::clearDevice()
 
 void TVRK_610_d::TimerTick()
 {
+    reopenFailedLink();
     switch (m_linkState.load()) {
     case LS_IDLE:
         if (m_forceConn) {
@@ -496,6 +507,139 @@ void TVRK_610_d::setConType(tConnectionType type)
         }
     }
     fire(Event::OnConTypechange);
+}
+
+// --- link properties ---------------------------------------------------------------
+
+void TVRK_610_d::setPort(std::string_view name)
+{
+    LinkTransport *serial = transport(tConnectionType::CON_RS232);
+    if (serial && serial->isOpen())
+        serial->close();
+    m_port.assign(name);
+    if (serial && !serial->setPortName(m_port)) {
+        m_port.clear();
+        serial->setPortName({});
+    }
+    if (serial && m_conType.load() == tConnectionType::CON_RS232)
+        serial->open();
+}
+
+void TVRK_610_d::setBaudRate(std::uint32_t rate)
+{
+    LinkTransport *serial = transport(tConnectionType::CON_RS232);
+    if (!serial)
+        return;
+    const bool wasOpen = serial->isOpen();
+    serial->setBaudRate(rate);  // an open port writes out its queue, then changes at once
+    if (wasOpen)
+        m_linkState = LS_IDLE;  // as closing and reopening the port would
+    else if (m_conType.load() == tConnectionType::CON_RS232)
+        serial->open();
+}
+
+void TVRK_610_d::setIpLocalPort(std::int32_t port)
+{
+    // Rebinding an active socket to the port it already has would only drop the
+    // device for a few seconds, so that is skipped.
+    LinkTransport *udp = transport(tConnectionType::CON_UDP);
+    if (udp && (port != m_ipLocalPort || !udp->isOpen())) {
+        const bool selected = m_conType.load() == tConnectionType::CON_UDP;
+        if (selected)
+            udp->close();
+        udp->setLocalPort(port);
+        if (selected)
+            udp->open();
+    }
+    m_ipLocalPort = port;
+    fire(Event::OnIpLocalPortchange);
+}
+
+void TVRK_610_d::setIpRemotePort(std::int32_t port)
+{
+    if (port != m_ipRemotePort) {
+        m_ipRemotePort = port;
+        changeRemote();
+    }
+    fire(Event::OnIpRemotePortchange);
+}
+
+void TVRK_610_d::setIpRemoteAddress(std::string_view address)
+{
+    if (address != m_ipRemoteAddress) {
+        m_ipRemoteAddress.assign(address);
+        changeRemote();
+    }
+    fire(Event::OnIpRemoteAddresschange);
+}
+
+void TVRK_610_d::changeRemote()
+{
+    LinkTransport *udp = transport(tConnectionType::CON_UDP);
+    LinkTransport *tcp = transport(tConnectionType::CON_TCP);
+    const tConnectionType type = m_conType.load();
+    LinkTransport *active = type == tConnectionType::CON_UDP ? udp : type == tConnectionType::CON_TCP ? tcp : nullptr;
+    if (active)
+        active->close();
+    for (LinkTransport *t : {udp, tcp})
+        if (t)
+            t->setRemote(m_ipRemoteAddress, m_ipRemotePort);
+    if (active)
+        active->open();
+}
+
+bool TVRK_610_d::TcpOpening() const
+{
+    const LinkTransport *tcp = transport(tConnectionType::CON_TCP);
+    return tcp && tcp->isOpening();
+}
+
+// --- what the transports report ----------------------------------------------------
+
+int TVRK_610_d::typeOf(const LinkTransport &transport) const
+{
+    for (std::size_t i = 0; i < m_transports.size(); ++i)
+        if (m_transports[i].get() == &transport)
+            return int(i);
+    return -1;
+}
+
+bool TVRK_610_d::linkSelected(const LinkTransport &transport) const
+{
+    return typeOf(transport) == int(m_conType.load());
+}
+
+void TVRK_610_d::linkReceived(const LinkTransport &from, std::string_view text)
+{
+    if (linkSelected(from))  // a late arrival of a deselected transport is dropped
+        ReceiveText(text);
+}
+
+void TVRK_610_d::linkRestarted(const LinkTransport & /*from*/) { m_linkState = LS_IDLE; }
+
+void TVRK_610_d::linkReopenLater(const LinkTransport &from)
+{
+    // Reopening at once would spin while the device refuses connections; the
+    // next supervision tick (at most one period away) reopens instead.
+    const int type = typeOf(from);
+    if (type >= 0)
+        m_reopenPending |= 1u << unsigned(type);
+}
+
+void TVRK_610_d::reopenFailedLink()
+{
+    const unsigned pending = std::exchange(m_reopenPending, 0u);
+    const tConnectionType type = m_conType.load();
+    if (pending & (1u << unsigned(type)))
+        if (LinkTransport *t = transport(type))
+            t->open();
+}
+
+void TVRK_610_d::linkFailed(const LinkTransport & /*from*/, std::string_view message)
+{
+    m_linkError.assign(message);
+    if (m_linkErrorHandler)
+        m_linkErrorHandler(*this, m_linkError);
 }
 
 }  // namespace varnel

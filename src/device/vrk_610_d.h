@@ -43,7 +43,7 @@ enum LinkStates : std::uint8_t {
 /// True for the DEV codes of the supported models.
 bool isKnownDeviceCode(std::uint32_t dev);
 
-class TVRK_610_d {
+class TVRK_610_d : private LinkHost {
 public:
     static constexpr int kRecBufferKeep = 10;  ///< longest run kept without a line end
     static constexpr int kPeriodMs = 2000;
@@ -175,6 +175,27 @@ public:
     /// One tick of the supervision timer.
     void TimerTick();
 
+    // --- link properties ---------------------------------------------------------
+    /// Serial port name ("ttyUSB0", or a device path such as "/dev/pts/3").
+    const std::string &Port() const { return m_port; }
+    void setPort(std::string_view name);
+    /// Serial rate (write-only); changes at once on an open port.
+    void setBaudRate(std::uint32_t rate);
+    std::int32_t IpLocalPort() const { return m_ipLocalPort; }
+    void setIpLocalPort(std::int32_t port);
+    std::int32_t IpRemotePort() const { return m_ipRemotePort; }
+    void setIpRemotePort(std::int32_t port);
+    const std::string &IpRemoteAddress() const { return m_ipRemoteAddress; }
+    void setIpRemoteAddress(std::string_view address);
+    /// A TCP connect is under way.
+    bool TcpOpening() const;
+    /// Link failures the operator should see (a UDP send error), with the
+    /// platform's error text. Called from the event loop, never from inside a
+    /// socket callback; a window may show a message box from it.
+    using LinkErrorHandler = std::function<void(TVRK_610_d &sender, const std::string &message)>;
+    void setLinkErrorHandler(LinkErrorHandler handler) { m_linkErrorHandler = std::move(handler); }
+    const std::string &LinkError() const { return m_linkError; }
+
 protected:
     /// Called at the end of every StoreVar, after LastVarIndex is set (the mini
     /// configuration loader advances from here).
@@ -225,6 +246,24 @@ private:
     std::atomic<std::uint8_t> m_linkState{LS_IDLE};
     bool m_forceConn = false;
     bool m_rs232busy = false;
+
+    // Link properties and the transports' reports (LinkHost).
+    bool linkSelected(const LinkTransport &transport) const override;
+    void linkReceived(const LinkTransport &from, std::string_view text) override;
+    void linkRestarted(const LinkTransport &from) override;
+    void linkReopenLater(const LinkTransport &from) override;
+    void linkFailed(const LinkTransport &from, std::string_view message) override;
+    int typeOf(const LinkTransport &transport) const;
+    void reopenFailedLink();
+    void changeRemote();
+
+    std::string m_port;
+    std::int32_t m_ipLocalPort = 10000;
+    std::int32_t m_ipRemotePort = 10500;
+    std::string m_ipRemoteAddress = "192.168.0.10";
+    unsigned m_reopenPending = 0;  // bit per connection type
+    LinkErrorHandler m_linkErrorHandler;
+    std::string m_linkError;
 };
 
 }  // namespace varnel
