@@ -1,0 +1,204 @@
+#pragma once
+// TForm_Main_VarnelOrla: the application's main window. It owns the device driver
+// VRK_610_d1 for the whole run, binds one handler to each register notification it
+// shows, runs the 500 ms main timer, shows the link state in its status bar and
+// reshapes itself to the connected model.
+
+#include "link_parameters.h"
+#include "vrk_610_d.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+
+namespace varnel::app {
+
+class TConTypeCfgForm;
+class TLanDlg;
+class TForm_Main_VarnelOrla;
+
+/// One row of the notification binding: a driver event and the window's handler.
+struct NotificationBinding {
+    EventId event;
+    const char *handlerName;  ///< "VRK_610_d1" + event name without "On"
+    void (TForm_Main_VarnelOrla::*handler)(TVRK_610_d &sender, int nroVarnel);
+};
+
+/// The companion windows the main window talks to (all created at start-up).
+struct Companions {
+    TConTypeCfgForm *connectionDialog = nullptr;
+    TLanDlg *lanDialog = nullptr;
+    QWidget *console = nullptr;
+    QWidget *about = nullptr;
+    QWidget *settings = nullptr;
+    QWidget *status = nullptr;
+    QWidget *customize = nullptr;
+};
+
+class TForm_Main_VarnelOrla : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kHeight = 569;
+    static constexpr int kWidth = 1180;
+    static constexpr int kMainTimerMs = 500;
+    static constexpr int kFirstNoticeCountdown = 40;
+    static constexpr int kNoticeCountdown = 30;
+    static constexpr int kModelPictures = 11;
+
+    /// `link` reads and writes the driver's link properties (may be null when the
+    /// driver has no transports, as in unit tests).
+    explicit TForm_Main_VarnelOrla(std::unique_ptr<TVRK_610_d> driver, std::unique_ptr<LinkAccess> link = {},
+                                   QWidget *parent = nullptr);
+    ~TForm_Main_VarnelOrla() override;
+
+    TVRK_610_d &VRK_610_d1() { return *m_driver; }
+    LinkAccess *link() { return m_link.get(); }
+
+    /// The binding table: one row per register notification the window shows.
+    static std::span<const NotificationBinding> notificationBindings();
+
+    // --- start-up ------------------------------------------------------------------
+    void setCompanions(const Companions &companions) { m_companions = companions; }
+    const Companions &companions() const { return m_companions; }
+    /// Hands the serial port list to the window and the connection dialog.
+    void setSerialPorts(const QStringList &ports);
+    QStringList serialPorts() const { return m_serialPorts; }
+    /// The one-time initialisation after all windows exist.
+    void initialise();
+
+    // --- state ---------------------------------------------------------------------
+    int modelIndex() const { return m_modelIndex; }
+    bool notConnected() const { return m_notConnected; }
+    bool queryDone() const { return m_queryDone; }
+    int updateNoticeCountdown() const { return m_updateCountdown; }
+    int aboutPicture() const { return m_aboutPicture; }
+    bool consoleKeyArmed() const { return m_consoleArmed; }
+
+    // --- operations used by other windows -------------------------------------------
+    /// Reshapes the window for model `model` (0..13).
+    void applyModel(int model);
+    /// Shows the link type (and serial port) in the link panel.
+    void setLinkPanel(tConnectionType type, const QString &port);
+    /// Shows the driver's current link setting in the link panel.
+    void refreshLinkPanel();
+    void showUpdateNotice(const QString &text);
+
+    // --- periodic and command entry points (also driven directly by tests) -----------
+    void mainTimerTick();
+    /// "RS232/LAN Setup": returns after the modal dialog closed and the result was applied.
+    void rs232LanSetup();
+    /// "Device LAN Setup".
+    void deviceLanSetup();
+    /// Ctrl+Insert: opens the service console once the pointer has passed over the status bar.
+    void consoleHotKey();
+    /// Writes the settings file; set by start-up (the settings model does the work).
+    void setSettingsWriter(std::function<void()> writer) { m_writeSettings = std::move(writer); }
+
+    // --- notification handlers (bound through the table) -----------------------------
+    void VRK_610_d1DEVchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1QUERYALLchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1ConTypechange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1TCPIPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1NETMASKchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1LOCAL_IPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1REMOTE_IPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1GATEWAY_IPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1LOCAL_PORTchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1REMOTE_PORTchange(TVRK_610_d &sender, int nroVarnel);
+
+signals:
+    /// The About window's model picture (1..11 while not connected, else the model's).
+    void aboutPictureChanged(int picture);
+    /// The status panel is told every new DEV value.
+    void deviceCodeChanged(std::uint32_t dev);
+    /// The window was closed (settings written, link closed): the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildMenusAndToolBars();
+    void buildRegions();
+    void buildStatusBar();
+    void buildPanels();
+    void placePanels();
+    void bindNotifications();
+    void refreshAlertPanel();
+    void oneSecondPhase();
+    void showPleaseWait(bool connectedImage);
+    void setAboutPicture(int picture);
+    QAction *addCommand(QMenu *menu, const QString &caption, const char *name);
+
+    std::unique_ptr<TVRK_610_d> m_driver;
+    std::unique_ptr<LinkAccess> m_link;
+    Companions m_companions;
+    std::function<void()> m_writeSettings;
+
+    int m_modelIndex = 0;
+    std::uint32_t m_lastDev = 0;
+    bool m_notConnected = true;
+    QStringList m_serialPorts;
+    int m_phase = 0;
+    std::int8_t m_updateCountdown = kFirstNoticeCountdown;
+    bool m_queryDone = false;
+    bool m_consoleArmed = false;
+    bool m_blink = false;
+    int m_aboutPicture = 1;
+    bool m_initialised = false;
+
+    QTimer *m_mainTimer = nullptr;
+    QLabel *m_panels[5] = {};
+    QFrame *m_pleaseWait = nullptr;
+    QLabel *m_pleaseWaitImage = nullptr;
+    QLabel *m_pleaseWaitText = nullptr;
+    QFrame *m_updateNotice = nullptr;
+    QLabel *m_updateNoticeText = nullptr;
+
+    QGroupBox *m_inputPanel = nullptr;
+    QPushButton *m_sourceButtons[13] = {};  // sources 1..12, [0] is "Black"
+    QFrame *m_switchColumn = nullptr;
+    QPushButton *m_freezeMain = nullptr;
+    QPushButton *m_freezePreview = nullptr;
+    QPushButton *m_switchMain = nullptr;
+    QPushButton *m_switchPreview = nullptr;
+    QPushButton *m_effectKeys[12] = {};
+    QPushButton *m_effectEdits[12] = {};
+    QPushButton *m_take = nullptr;
+    QPushButton *m_transition = nullptr;
+    QGroupBox *m_effectsPanel = nullptr;
+    QLabel *m_openingDuration = nullptr;
+    QLabel *m_closingDuration = nullptr;
+    QFrame *m_framingHost = nullptr;
+    QSlider *m_tbar = nullptr;
+    QLabel *m_tbarLabel = nullptr;
+    QPushButton *m_settingsButton = nullptr;
+    QPushButton *m_statusButton = nullptr;
+    QPushButton *m_customizeButton = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_rs232LanAction = nullptr;
+    QAction *m_deviceLanAction = nullptr;
+    QAction *m_autotakeAction = nullptr;
+    QAction *m_edidAction = nullptr;
+};
+
+}  // namespace varnel::app
