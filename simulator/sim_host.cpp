@@ -1,0 +1,427 @@
+#include "sim_host.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QNetworkDatagram>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace varnel::sim {
+
+// --- SimLink ----------------------------------------------------------------------
+
+SimLink::SimLink(SimHost &host, QString name, std::uint32_t seedOffset)
+    : m_host(host), m_name(std::move(name)), m_shaper(host.options().faults, seedOffset)
+{
+    m_session = std::make_unique<SimSession>(
+        host.device(),
+        [this](std::string_view text, bool registerAnswer) {
+            if (m_shaper.silent(m_host.nowMs()))
+                return;
+            m_shaper.submit(text, registerAnswer, m_host.nowMs());
+        },
+        host.options().faults.nakShare, host.options().faults.seed * 7919u + seedOffset);
+}
+
+SimLink::~SimLink() = default;
+
+void SimLink::peerAppeared()
+{
+    m_session->reset();
+    m_session->setHasPeer(true);
+    m_shaper.reset(m_host.nowMs());
+}
+
+void SimLink::deliver(const QByteArray &bytes)
+{
+    m_host.logTraffic(m_name, true, bytes);
+    if (m_shaper.silent(m_host.nowMs()))
+        return;
+    m_session->receive(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    flush(m_host.nowMs());
+}
+
+void SimLink::flush(std::int64_t nowMs)
+{
+    for (const std::string &piece : m_shaper.takeDue(nowMs))
+        writeOut(QByteArray(piece.data(), static_cast<qsizetype>(piece.size())));
+    if (m_shaper.closeDue(nowMs))
+        hangUp();
+}
+
+// --- TCP: one client at a time, a new one replaces the old ---------------------------------
+
+class TcpLink final : public SimLink {
+public:
+    TcpLink(SimHost &host) : SimLink(host, QStringLiteral("tcp"), 1)
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
+    }
+    bool listen(const QHostAddress &address, quint16 port, QString *error)
+    {
+        if (m_server.listen(address, port))
+            return true;
+        *error = QStringLiteral("cannot listen on TCP %1:%2: %3")
+                     .arg(address.toString())
+                     .arg(port)
+                     .arg(m_server.errorString());
+        return false;
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+protected:
+    void writeOut(const QByteArray &bytes) override
+    {
+        if (!m_client)
+            return;
+        m_host.logTraffic(m_name, false, bytes);
+        m_client->write(bytes);
+        m_client->flush();
+    }
+    void hangUp() override
+    {
+        if (!m_client)
+            return;
+        m_host.log(QStringLiteral("tcp: closing the connection (fault)"));
+        QTcpSocket *old = std::exchange(m_client, nullptr);
+        old->abort();
+        old->deleteLater();
+        m_session->reset();
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            if (m_client) {
+                m_host.log(QStringLiteral("tcp: a new client replaces %1:%2")
+                               .arg(m_client->peerAddress().toString())
+                               .arg(m_client->peerPort()));
+                QTcpSocket *old = std::exchange(m_client, nullptr);
+                old->abort();
+                old->deleteLater();
+            }
+            m_client = socket;
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            m_host.log(QStringLiteral("tcp: client %1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort()));
+            peerAppeared();
+            QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                if (socket == m_client)
+                    deliver(socket->readAll());
+            });
+            QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+                if (socket != m_client)
+                    return;
+                m_host.log(QStringLiteral("tcp: client left"));
+                m_client = nullptr;
+                socket->deleteLater();
+                m_session->reset();
+            });
+        }
+    }
+
+    QTcpServer m_server;
+    QTcpSocket *m_client = nullptr;
+};
+
+// --- UDP: answers go to the sender of the last datagram ------------------------------------------
+
+class UdpLink final : public SimLink {
+public:
+    UdpLink(SimHost &host) : SimLink(host, QStringLiteral("udp"), 2)
+    {
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, this, [this] { read(); });
+    }
+    bool bind(const QHostAddress &address, quint16 port, QString *error)
+    {
+        if (m_socket.bind(address, port))
+            return true;
+        *error = QStringLiteral("cannot bind UDP %1:%2: %3").arg(address.toString()).arg(port).arg(m_socket.errorString());
+        return false;
+    }
+    quint16 port() const { return m_socket.localPort(); }
+
+protected:
+    void writeOut(const QByteArray &bytes) override
+    {
+        if (m_peerPort == 0 || m_closed)
+            return;
+        m_host.logTraffic(m_name, false, bytes);
+        m_socket.writeDatagram(bytes, m_peer, m_peerPort);
+    }
+    void hangUp() override
+    {
+        // A datagram link has no connection to close: the device stops answering.
+        if (!m_closed)
+            m_host.log(QStringLiteral("udp: hanging up (fault): no more answers"));
+        m_closed = true;
+    }
+
+private:
+    void read()
+    {
+        while (m_socket.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_socket.receiveDatagram();
+            if (!datagram.isValid())
+                continue;
+            if (m_peerPort == 0)
+                peerAppeared();
+            m_peer = datagram.senderAddress();
+            m_peerPort = static_cast<quint16>(datagram.senderPort());
+            if (!m_closed)
+                deliver(datagram.data());
+        }
+    }
+
+    QUdpSocket m_socket;
+    QHostAddress m_peer;
+    quint16 m_peerPort = 0;
+    bool m_closed = false;
+};
+
+// --- serial line on a pseudo-terminal, paced to the baud rate -------------------------------------
+
+class SerialLink final : public SimLink {
+public:
+    SerialLink(SimHost &host) : SimLink(host, QStringLiteral("serial"), 3) {}
+    ~SerialLink() override
+    {
+        delete m_notifier;
+        if (!m_linkPath.isEmpty())
+            QFile::remove(m_linkPath);
+        if (m_slave >= 0)
+            ::close(m_slave);
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+
+    bool open(const QString &linkPath, QString *error)
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+            *error = QStringLiteral("cannot create a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        m_path = QString::fromLocal8Bit(::ptsname(m_master));
+        // Keeping the line's other end open ourselves means a client may come and
+        // go without the master side seeing a hang-up.
+        m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY);
+        if (m_slave >= 0) {
+            termios tio{};
+            if (::tcgetattr(m_slave, &tio) == 0) {
+                ::cfmakeraw(&tio);
+                ::cfsetispeed(&tio, B9600);
+                ::cfsetospeed(&tio, B9600);
+                ::tcsetattr(m_slave, TCSANOW, &tio);
+            }
+        }
+        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read);
+        QObject::connect(m_notifier, &QSocketNotifier::activated, this, [this] { read(); });
+        if (!linkPath.isEmpty()) {
+            const QFileInfo existing(linkPath);
+            if (existing.isSymLink())
+                QFile::remove(linkPath);
+            if (!QFile::link(m_path, linkPath)) {
+                *error = QStringLiteral("cannot create the link %1 to %2").arg(linkPath, m_path);
+                return false;
+            }
+            m_linkPath = linkPath;
+        }
+        m_lastPace = m_host.nowMs();
+        return true;
+    }
+    QString path() const { return m_path; }
+
+    void flush(std::int64_t nowMs) override
+    {
+        SimLink::flush(nowMs);
+        pace(nowMs);
+    }
+
+protected:
+    void writeOut(const QByteArray &bytes) override
+    {
+        if (m_closed)
+            return;
+        m_out.append(bytes);
+        pace(m_host.nowMs());
+    }
+    void hangUp() override
+    {
+        if (!m_closed)
+            m_host.log(QStringLiteral("serial: hanging up (fault): no more answers"));
+        m_closed = true;
+        m_out.clear();
+    }
+
+private:
+    void read()
+    {
+        char buf[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            if (!m_session->hasPeer())
+                peerAppeared();
+            if (!m_closed)
+                deliver(QByteArray(buf, static_cast<qsizetype>(n)));
+        }
+    }
+
+    /// A serial line carries baud/10 bytes a second (8 data bits, start, stop).
+    void pace(std::int64_t nowMs)
+    {
+        const double perMs = m_session->baudRate() / 10.0 / 1000.0;
+        m_credit = std::min(m_credit + double(nowMs - m_lastPace) * perMs, 64.0);
+        m_lastPace = nowMs;
+        if (m_out.isEmpty()) {
+            m_credit = std::min(m_credit, 1.0);
+            return;
+        }
+        const auto allowed = static_cast<qsizetype>(m_credit);
+        if (allowed <= 0)
+            return;
+        const qsizetype count = std::min(allowed, m_out.size());
+        const ssize_t written = ::write(m_master, m_out.constData(), static_cast<std::size_t>(count));
+        if (written <= 0)
+            return;
+        m_host.logTraffic(m_name, false, m_out.left(written));
+        m_out.remove(0, written);
+        m_credit -= double(written);
+    }
+
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_path;
+    QString m_linkPath;
+    QSocketNotifier *m_notifier = nullptr;
+    QByteArray m_out;
+    double m_credit = 1.0;
+    std::int64_t m_lastPace = 0;
+    bool m_closed = false;
+};
+
+// --- SimHost -------------------------------------------------------------------------------
+
+SimHost::SimHost(ModelSpec model, Options options, QObject *parent)
+    : QObject(parent), m_device(std::move(model)), m_options(std::move(options))
+{
+    m_device.onPictureReceived = [this](MemoryRef ref, const StoredPicture &picture) { writePicture(ref, picture); };
+    connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
+}
+
+SimHost::~SimHost()
+{
+    m_links.clear();  // sessions detach from the device before it goes
+}
+
+bool SimHost::start(QString *error)
+{
+    m_clock.start();
+    if (m_options.tcp) {
+        auto link = std::make_unique<TcpLink>(*this);
+        if (!link->listen(m_options.address, m_options.tcpPort, error))
+            return false;
+        m_tcp = link.get();
+        m_links.push_back(std::move(link));
+    }
+    if (m_options.udp) {
+        auto link = std::make_unique<UdpLink>(*this);
+        if (!link->bind(m_options.address, m_options.udpPort, error))
+            return false;
+        m_udp = link.get();
+        m_links.push_back(std::move(link));
+    }
+    if (m_options.serial) {
+        auto link = std::make_unique<SerialLink>(*this);
+        if (!link->open(m_options.linkPath, error))
+            return false;
+        m_serial = link.get();
+        m_links.push_back(std::move(link));
+    }
+    if (!m_options.pictureDir.isEmpty() && !QDir().mkpath(m_options.pictureDir)) {
+        *error = QStringLiteral("cannot create the picture folder %1").arg(m_options.pictureDir);
+        return false;
+    }
+    m_timer.start(m_options.tickMs);
+    return true;
+}
+
+quint16 SimHost::tcpPort() const { return m_tcp ? m_tcp->port() : 0; }
+quint16 SimHost::udpPort() const { return m_udp ? m_udp->port() : 0; }
+QString SimHost::serialPath() const { return m_serial ? m_serial->path() : QString(); }
+
+void SimHost::tick()
+{
+    const std::int64_t elapsed = m_clock.elapsed();
+    m_device.advance(elapsed - m_lastAdvance);
+    m_lastAdvance = elapsed;
+    for (auto &link : m_links)
+        link->flush(m_device.now());
+}
+
+void SimHost::log(const QString &text)
+{
+    if (!m_options.verbose)
+        return;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    std::fprintf(stderr, "%s %s\n", qPrintable(stamp), qPrintable(text));
+    std::fflush(stderr);
+}
+
+void SimHost::logTraffic(const QString &link, bool incoming, const QByteArray &bytes)
+{
+    if (!m_options.verbose)
+        return;
+    QString shown;
+    for (char c : bytes) {
+        if (c == '\r')
+            shown += QStringLiteral("\\r");
+        else if (c == '\n')
+            shown += QStringLiteral("\\n");
+        else if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126)
+            shown += QStringLiteral("\\x%1").arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0'));
+        else
+            shown += QLatin1Char(c);
+    }
+    log(QStringLiteral("%1 %2 %3").arg(link, incoming ? QStringLiteral("<-") : QStringLiteral("->"), shown));
+}
+
+void SimHost::writePicture(MemoryRef ref, const StoredPicture &picture)
+{
+    log(QStringLiteral("picture received for %1: %2 x %3, %4 frame(s)%5")
+            .arg(QString::fromStdString(ref.name()))
+            .arg(picture.width)
+            .arg(picture.frameHeight)
+            .arg(picture.frames)
+            .arg(picture.keyed ? QStringLiteral(", keyed") : QString()));
+    if (m_options.pictureDir.isEmpty())
+        return;
+    const QImage image(picture.rgb.data(), picture.width, picture.height(), picture.width * 3, QImage::Format_RGB888);
+    const QString path = QDir(m_options.pictureDir)
+                             .filePath(QStringLiteral("%1-%2.png")
+                                           .arg(QString::fromStdString(ref.name()))
+                                           .arg(++m_pictureCount, 3, 10, QLatin1Char('0')));
+    if (image.copy().save(path, "PNG"))
+        m_written << path;
+    else
+        std::fprintf(stderr, "varnel-sim: cannot write %s\n", qPrintable(path));
+}
+
+}  // namespace varnel::sim
