@@ -389,7 +389,13 @@ void TVRK_610_d::setNETMASK(std::string_view text)
 
 void TVRK_610_d::setConnected(bool connected, bool notify)
 {
-    if (m_connected.exchange(connected) != connected && notify)
+    const bool was = m_connected.exchange(connected);
+    if (was && !connected && m_miniConfig.loading()) {
+        // A load stalled by the lost device must not resume with the next dump.
+        m_miniConfig.end();
+        fire(Event::OnVarNroLigneMiniConfigOfFile);
+    }
+    if (was != connected && notify)
         fire(Event::OnConnected);
 }
 
@@ -640,6 +646,49 @@ void TVRK_610_d::linkFailed(const LinkTransport & /*from*/, std::string_view mes
     m_linkError.assign(message);
     if (m_linkErrorHandler)
         m_linkErrorHandler(*this, m_linkError);
+}
+
+// --- mini configuration ------------------------------------------------------------
+
+std::string TVRK_610_d::setPropertyVarSaveMiniConfigToFile(const std::string &fileName)
+{
+    // Each channel is read directly, so PCHAN keeps its value (later per-channel
+    // reports still land in the channel the device last selected).
+    const auto lines = BuildMiniConfig([this](std::uint16_t index, int channel) {
+        return channel == 0 ? ReadVar(index) : ReadChannelVar(index, channel);
+    });
+    return WriteFileReplacing(fileName, MiniConfigText(lines));
+}
+
+std::string TVRK_610_d::setPropertyVarLoadMiniConfigToFile(const std::string &fileName)
+{
+    m_miniConfig.end();
+    std::string error;
+    auto text = ReadSmallFile(fileName, kMiniConfigMaxFileSize, error);
+    if (!text)
+        return error;
+    LoadMiniConfigLines(SplitMiniConfigLines(*text));
+    return {};
+}
+
+void TVRK_610_d::LoadMiniConfigLines(std::vector<std::string> lines)
+{
+    m_miniConfig.begin(std::move(lines));
+    sendNextMiniConfigLine();
+}
+
+void TVRK_610_d::sendNextMiniConfigLine()
+{
+    // Sent whatever Connected says; nothing goes out with CON_NONE.
+    if (const auto line = m_miniConfig.step())
+        SendString(*line);
+    fire(Event::OnVarNroLigneMiniConfigOfFile);
+}
+
+void TVRK_610_d::afterStore(std::uint16_t index)
+{
+    if (m_miniConfig.releasedBy(index))
+        sendNextMiniConfigLine();
 }
 
 }  // namespace varnel

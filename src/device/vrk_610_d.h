@@ -8,6 +8,7 @@
 // the LinkTransport of the current connection type, time enters through TimerTick().
 
 #include "link_interfaces.h"
+#include "mini_config.h"
 #include "register_table.h"
 
 #include <array>
@@ -196,10 +197,28 @@ public:
     void setLinkErrorHandler(LinkErrorHandler handler) { m_linkErrorHandler = std::move(handler); }
     const std::string &LinkError() const { return m_linkError; }
 
+    // --- mini configuration -----------------------------------------------------
+    /// Writes the mini configuration of the local copy to `fileName`, replacing the
+    /// file as a whole. The local PCHAN is left as it was and nothing is sent.
+    /// Returns an empty text, or the file error to show the operator.
+    std::string setPropertyVarSaveMiniConfigToFile(const std::string &fileName);
+    /// Starts replaying `fileName` to the device, one line per answer. Returns an
+    /// empty text, or why the file could not be read (then nothing is sent).
+    std::string setPropertyVarLoadMiniConfigToFile(const std::string &fileName);
+    /// Replays lines already read (the file path above ends here).
+    void LoadMiniConfigLines(std::vector<std::string> lines);
+    /// Load progress, percent of the lines sent (0..100).
+    int PropertyVarNroLigneMiniConfigOfFile() const { return m_miniConfig.progress(); }
+    /// The register whose report releases the next line.
+    std::uint16_t AwaitedVar() const { return m_miniConfig.awaitedVar(); }
+    /// True while a load waits for answers; ends after the last answer, or when
+    /// the link is lost.
+    bool MiniConfigLoading() const { return m_miniConfig.loading(); }
+
 protected:
-    /// Called at the end of every StoreVar, after LastVarIndex is set (the mini
-    /// configuration loader advances from here).
-    virtual void afterStore(std::uint16_t /*index*/) {}
+    /// Called at the end of every StoreVar, after LastVarIndex is set. The base
+    /// advances a mini configuration load; an override must call it.
+    virtual void afterStore(std::uint16_t index);
 
     void fire(EventId event);
     void fire(Event event) { fire(eventOf(event)); }
@@ -246,6 +265,9 @@ private:
     std::atomic<std::uint8_t> m_linkState{LS_IDLE};
     bool m_forceConn = false;
     bool m_rs232busy = false;
+
+    void sendNextMiniConfigLine();
+    MiniConfigLoader m_miniConfig;
 
     // Link properties and the transports' reports (LinkHost).
     bool linkSelected(const LinkTransport &transport) const override;
