@@ -186,7 +186,7 @@ void TConTypeCfgForm::setPort(const QString &name)
         m_port.clear();
     } else {
         m_portBox->setCurrentIndex(0);
-        m_port = QLatin1String(kDevicePathPrefix) + m_ports.first();
+        m_port = m_ports.first();
     }
     emit changed();
 }
@@ -262,7 +262,7 @@ QStringList TConTypeCfgForm::pressOk()
         if (entry.isEmpty())
             errors << QStringLiteral("Serial Port not valid");
         else
-            m_port = QLatin1String(kDevicePathPrefix) + entry;
+            m_port = entry;
         break;
     }
     case tConnectionType::CON_UDP: {

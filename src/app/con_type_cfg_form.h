@@ -23,7 +23,8 @@ public:
     /// Shows one error box (type error, OK button); tests collect the texts instead.
     using ErrorReporter = std::function<void(QWidget *parent, const QString &text)>;
 
-    /// Prefix of a serial port's device path; names are kept without it.
+    /// Prefix of a serial port's device path. The port list and Port hold the
+    /// platform's short names ("ttyUSB0"); a Port given as a path is found by its name.
     static constexpr const char *kDevicePathPrefix = "/dev/";
 
     explicit TConTypeCfgForm(QWidget *parent = nullptr);

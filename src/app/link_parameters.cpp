@@ -2,6 +2,31 @@
 
 namespace varnel::app {
 
+namespace {
+class DriverLinkAccess final : public LinkAccess {
+public:
+    explicit DriverLinkAccess(TVRK_610_d &driver) : m_driver(driver) {}
+    LinkParameters read() const override
+    {
+        return {m_driver.ConType(), QString::fromStdString(m_driver.Port()), int(m_driver.IpLocalPort()),
+                int(m_driver.IpRemotePort()), QString::fromStdString(m_driver.IpRemoteAddress())};
+    }
+    void setConType(tConnectionType type) override { m_driver.setConType(type); }
+    void setPort(const QString &port) override { m_driver.setPort(port.toStdString()); }
+    void setIpLocalPort(int port) override { m_driver.setIpLocalPort(port); }
+    void setIpRemotePort(int port) override { m_driver.setIpRemotePort(port); }
+    void setIpRemoteAddress(const QString &address) override { m_driver.setIpRemoteAddress(address.toStdString()); }
+
+private:
+    TVRK_610_d &m_driver;
+};
+}  // namespace
+
+std::unique_ptr<LinkAccess> makeDriverLinkAccess(TVRK_610_d &driver)
+{
+    return std::make_unique<DriverLinkAccess>(driver);
+}
+
 bool applyLinkParameters(LinkAccess &link, const LinkParameters &wanted)
 {
     if (link.read() == wanted)

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace varnel::app {
 
 /// ConType, Port, IpLocalPort, IpRemotePort and IpRemoteAddress of the driver.
@@ -31,6 +33,9 @@ public:
     virtual void setIpRemotePort(int port) = 0;
     virtual void setIpRemoteAddress(const QString &address) = 0;
 };
+
+/// LinkAccess over the driver's own link properties.
+std::unique_ptr<LinkAccess> makeDriverLinkAccess(TVRK_610_d &driver);
 
 /// Writes `wanted` to the driver when it differs from what the driver has: the
 /// type goes to CON_NONE first, then the four endpoint values, then the new type,

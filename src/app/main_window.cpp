@@ -118,6 +118,8 @@ TForm_Main_VarnelOrla::TForm_Main_VarnelOrla(std::unique_ptr<TVRK_610_d> driver,
 {
     setObjectName(QStringLiteral("TForm_Main_VarnelOrla"));
     setWindowTitle(QStringLiteral("...."));
+    if (!m_link)
+        m_link = makeDriverLinkAccess(*m_driver);
     buildMenusAndToolBars();
     buildRegions();
     buildStatusBar();
@@ -590,18 +592,14 @@ void TForm_Main_VarnelOrla::setLinkPanel(tConnectionType type, const QString &po
 
 void TForm_Main_VarnelOrla::refreshLinkPanel()
 {
-    if (m_link) {
-        const LinkParameters p = m_link->read();
-        setLinkPanel(p.type, p.port);
-    } else {
-        setLinkPanel(m_driver->ConType(), QString());
-    }
+    const LinkParameters p = m_link->read();
+    setLinkPanel(p.type, p.port);
 }
 
 void TForm_Main_VarnelOrla::rs232LanSetup()
 {
     auto *dlg = m_companions.connectionDialog;
-    if (!dlg || !m_link)
+    if (!dlg)
         return;
     dlg->load(m_link->read());
     dlg->exec();

@@ -61,8 +61,8 @@ public:
     static constexpr int kNoticeCountdown = 30;
     static constexpr int kModelPictures = 11;
 
-    /// `link` reads and writes the driver's link properties (may be null when the
-    /// driver has no transports, as in unit tests).
+    /// `link` reads and writes the driver's link properties (by default the
+    /// driver's own).
     explicit TForm_Main_VarnelOrla(std::unique_ptr<TVRK_610_d> driver, std::unique_ptr<LinkAccess> link = {},
                                    QWidget *parent = nullptr);
     ~TForm_Main_VarnelOrla() override;
