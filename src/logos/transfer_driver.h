@@ -12,13 +12,6 @@
 
 namespace varnel::logos {
 
-/// Sets the serial rate of the link (the serial transport's rate property).
-class BaudRateControl {
-public:
-    virtual ~BaudRateControl() = default;
-    virtual void setBaudRate(std::uint32_t baud) = 0;
-};
-
 /// The driver operations of a transfer. The worker calls them in order; an
 /// implementation carries them out in that order.
 class TransferDriver {
@@ -38,29 +31,21 @@ public:
     virtual void flush() {}
 };
 
-/// Calls the driver at once, on the calling thread. `baud` may be null while the
-/// link has no settable rate (network links).
+/// Calls the driver at once, on the calling thread (the user-interface thread,
+/// or wrapped in a QueuedTransferDriver).
 class DirectTransferDriver final : public TransferDriver {
 public:
-    explicit DirectTransferDriver(TVRK_610_d &driver, BaudRateControl *baud = nullptr)
-        : m_driver(driver), m_baud(baud)
-    {
-    }
+    explicit DirectTransferDriver(TVRK_610_d &driver) : m_driver(driver) {}
     void hookReceive(std::function<void(std::string)> onText) override;
     void restoreReceive() override;
     void setConMode(tConnectionMode mode) override { m_driver.setConMode(mode); }
-    void setBaudRate(std::uint32_t baud) override
-    {
-        if (m_baud)
-            m_baud->setBaudRate(baud);
-    }
+    void setBaudRate(std::uint32_t baud) override { m_driver.setBaudRate(baud); }
     void sendRaw(std::string text) override { m_driver.SendRaw(text); }
     void then(std::function<void()> f) override { f(); }
     TVRK_610_d &driver() { return m_driver; }
 
 private:
     TVRK_610_d &m_driver;
-    BaudRateControl *m_baud;
     TVRK610NotifyEvent m_saved;
     bool m_hooked = false;
 };

@@ -1,0 +1,220 @@
+// The workers on their own threads against the real driver and an in-process
+// device: the driver is only ever touched on the user-interface thread (the
+// test's main thread), a picture goes out and comes back unchanged, refused
+// records are sent again, endless refusals and silence end the transfer with
+// their own result texts, and however a transfer ends (finish, abort, the
+// worker destroyed mid-way) the driver is left in MODE_VAR at 9600 baud with
+// its previous receive handler.
+#include "fake_picture_device.h"
+#include "queued_transfer_driver.h"
+#include "thread_frame.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace varnel;
+using namespace varnel::logos;
+using namespace varnel::logos::test;
+
+namespace {
+
+QCoreApplication &app()
+{
+    static int argc = 1;
+    static char name[] = "logos_worker_thread_test";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+QImage testPicture(int w, int h)
+{
+    QImage img(w, h, kWorkFormat);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, y < h / 2 ? qRgb(200, 30, 40) : qRgb(x * 5 % 256, y * 11 % 256, (x + y) % 256));
+    return img;
+}
+
+struct WorkerThreadTest : ::testing::Test {
+    TVRK_610_d driver;
+    FakePictureDevice *device = nullptr;
+    DirectTransferDriver direct{driver};
+    std::unique_ptr<QueuedTransferDriver> queued;
+    WorkPicture picture;
+    int previousHandlerCalls = 0;
+
+    void SetUp() override
+    {
+        app();
+        auto d = std::make_unique<FakePictureDevice>();
+        device = d.get();
+        driver.setTransport(tConnectionType::CON_RS232, std::move(d));
+        driver.setConType(tConnectionType::CON_RS232);
+        driver.setHandler(Event::OnRecString, [this](TVRK_610_d &, int) { ++previousHandlerCalls; });
+        queued = std::make_unique<QueuedTransferDriver>(direct);
+    }
+    void TearDown() override
+    {
+        QCoreApplication::processEvents();
+        queued.reset();
+    }
+    void begin(TThreadFrame &w, std::uint8_t kind, std::uint8_t slot, WorkPicture &pic)
+    {
+        w.setDriver(queued.get());
+        w.setWorkPicture(&pic);
+        w.setKindCode(kind);
+        w.setSlotIndex(slot);
+        w.Run();
+        w.PrepareTransfer();
+        w.StartTransfer();
+    }
+    bool runUntil(const std::function<bool()> &finished, int ms = 20000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (!finished() && t.elapsed() < ms) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        QCoreApplication::processEvents();
+        return finished();
+    }
+    void expectDriverRestored()
+    {
+        EXPECT_EQ(driver.ConMode(), tConnectionMode::MODE_VAR);
+        ASSERT_FALSE(device->bauds.empty());
+        EXPECT_EQ(device->bauds.back(), 9600u);
+        const auto h = driver.handler(Event::OnRecString);
+        ASSERT_TRUE(h);
+        const int before = previousHandlerCalls;
+        h(driver, 0);
+        EXPECT_EQ(previousHandlerCalls, before + 1) << "the previous handler is back";
+        EXPECT_FALSE(device->wrongThread) << "the driver was reached from a worker thread";
+    }
+    QImage storedImage() const
+    {
+        QImage img(device->width, device->frameHeight * std::max(device->frames, 1), kWorkFormat);
+        if (device->rgb.size() != std::size_t(img.width()) * img.height() * 3)
+            return {};
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const auto *p = &device->rgb[(std::size_t(y) * img.width() + x) * 3];
+                img.setPixel(x, y, qRgb(p[0], p[1], p[2]));
+            }
+        return img;
+    }
+};
+
+}  // namespace
+
+TEST_F(WorkerThreadTest, PictureGoesOutAndComesBackThroughTheDriver)
+{
+    picture.image = testPicture(45, 20);
+    TThreadFrameRaw sender;
+    begin(sender, kKindStillLogo, 3, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_EQ(sender.ResultText(), "");
+    EXPECT_TRUE(device->complete);
+    EXPECT_EQ(storedImage(), picture.image);
+    EXPECT_EQ(device->bauds, (std::vector<std::uint32_t>{115200, 9600}));
+    EXPECT_DOUBLE_EQ(sender.ProgressPercent(), 100.0);
+    expectDriverRestored();
+
+    WorkPicture back;
+    TThreadFrameReceive receiver;
+    begin(receiver, kKindStillLogo, 3, back);
+    ASSERT_TRUE(runUntil([&] { return receiver.IsDone(); }));
+    EXPECT_EQ(receiver.ResultText(), "");
+    EXPECT_EQ(back.image, picture.image);
+    expectDriverRestored();
+}
+
+TEST_F(WorkerThreadTest, RefusedHeaderAndRedRecordsAreSentAgain)
+{
+    // The header and the red component are the records sent again at once after a
+    // refusal; refuse each of them the first time it comes.
+    picture.image = testPicture(30, 12);
+    std::vector<std::string> seen;
+    device->refuse = [&](int, const TransferMessage &m) {
+        const bool resendable = m.isRecord(kTypeControl, kCtlHeader) || (m.type == kTypeData && (m.parameter & kComponentMask) == kRed);
+        if (!resendable)
+            return false;
+        const std::string key = BuildRecord(m.type, m.parameter, m.bytes());
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            return false;
+        seen.push_back(key);
+        return true;
+    };
+    TThreadFrameRaw sender;
+    begin(sender, kKindFrame, 1, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_EQ(sender.ResultText(), "");
+    EXPECT_EQ(storedImage(), picture.image);
+    EXPECT_GT(seen.size(), 2u);
+    expectDriverRestored();
+}
+
+TEST_F(WorkerThreadTest, EndlessRefusalsAbortWithTheirOwnResult)
+{
+    picture.image = testPicture(30, 12);
+    device->refuse = [](int, const TransferMessage &m) { return m.isRecord(kTypeControl, kCtlHeader); };
+    TThreadFrameRaw sender;
+    begin(sender, kKindStillLogo, 1, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_EQ(sender.ResultText(), kTextRefused);
+    EXPECT_TRUE(device->aborted);
+    expectDriverRestored();
+}
+
+TEST_F(WorkerThreadTest, SilentDeviceTimesOutInRealTime)
+{
+    picture.image = testPicture(30, 12);
+    device->silentFrom = 3;
+    std::string last;
+    device->onRecord = [&](int, const std::string &line) { last = line; };
+    TThreadFrameRaw sender;
+    QElapsedTimer t;
+    t.start();
+    begin(sender, kKindStillLogo, 1, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_GE(t.elapsed(), kAnswerTimeoutMs);
+    EXPECT_EQ(sender.ResultText(), kTextTimedOut);
+    EXPECT_EQ(last, ":00000004FC");
+    expectDriverRestored();
+}
+
+TEST_F(WorkerThreadTest, AbortMidTransferRestoresTheDriver)
+{
+    picture.image = testPicture(64, 40);
+    TThreadFrameRaw sender;
+    device->onRecord = [&](int n, const std::string &) {
+        if (n == 30)
+            sender.AbortTransfer();
+    };
+    begin(sender, kKindStillLogo, 1, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_EQ(sender.ResultText(), kTextAborted);
+    EXPECT_TRUE(device->aborted);
+    EXPECT_FALSE(device->complete);
+    expectDriverRestored();
+}
+
+TEST_F(WorkerThreadTest, WorkerDestroyedMidTransferLeavesTheDriverRestored)
+{
+    picture.image = testPicture(64, 40);
+    auto sender = std::make_unique<TThreadFrameRaw>();
+    bool midway = false;
+    device->onRecord = [&](int n, const std::string &) { midway = midway || n >= 20; };
+    begin(*sender, kKindStillLogo, 1, picture);
+    ASSERT_TRUE(runUntil([&] { return midway; }));
+    ASSERT_TRUE(sender->IsBusy());
+    sender.reset();  // no event processing between this and the checks
+    expectDriverRestored();
+    EXPECT_TRUE(device->aborted);
+}
