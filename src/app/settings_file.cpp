@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include <functional>
+#include <unordered_map>
 
 namespace varnel::app {
 
@@ -86,27 +87,35 @@ std::vector<std::string> splitLines(const QByteArray &bytes)
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 /// The entries of a file: the value of the first line whose name matches without
-/// regard to case.
+/// regard to case. Indexed once, so a large file costs one pass.
 class Entries {
 public:
-    explicit Entries(const std::vector<std::string> &lines) : m_lines(lines) {}
+    explicit Entries(const std::vector<std::string> &lines)
+    {
+        for (const std::string &line : lines) {
+            const std::size_t eq = line.find('=');
+            if (eq == std::string::npos || eq > kMaxKeyLength)
+                continue;
+            std::string name = line.substr(0, eq);
+            for (char &c : name)
+                c = lower(c);
+            m_values.emplace(std::move(name), std::string_view(line).substr(eq + 1));  // the first one stays
+        }
+    }
     std::optional<std::string_view> value(std::string_view key) const
     {
-        for (const std::string &line : m_lines) {
-            const std::size_t eq = line.find('=');
-            if (eq != key.size())
-                continue;
-            bool same = true;
-            for (std::size_t i = 0; same && i < eq; ++i)
-                same = lower(line[i]) == lower(key[i]);
-            if (same)
-                return std::string_view(line).substr(eq + 1);
-        }
-        return std::nullopt;
+        std::string name(key);
+        for (char &c : name)
+            c = lower(c);
+        const auto it = m_values.find(name);
+        if (it == m_values.end())
+            return std::nullopt;
+        return it->second;
     }
 
 private:
-    const std::vector<std::string> &m_lines;
+    static constexpr std::size_t kMaxKeyLength = 32;  // longer than any key of the format
+    std::unordered_map<std::string, std::string_view> m_values;
 };
 
 std::string key(const char *stem, int n) { return std::string(stem) + std::to_string(n); }
