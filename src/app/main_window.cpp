@@ -234,8 +234,12 @@ void TForm_Main_VarnelOrla::buildMenusAndToolBars()
         filesBar->addAction(a);
     for (auto *a : {m_rs232LanAction, autoSettings, keyLocking, standBy, erase, defaults})
         controlsBar->addAction(a);
-    controlsBar->addSeparator();
+    controlsBar->addSeparator()->setObjectName(QStringLiteral("actionSeparatorAbout"));
     controlsBar->addAction(m_aboutAction);
+    for (auto *tb : {filesBar, controlsBar})
+        for (auto *a : tb->actions())
+            if (QWidget *w = tb->widgetForAction(a); w && !a->objectName().isEmpty())
+                w->setObjectName(QStringLiteral("tool") + a->objectName().mid(6));
 }
 
 void TForm_Main_VarnelOrla::buildRegions()
@@ -689,7 +693,7 @@ void TForm_Main_VarnelOrla::oneSecondPhase()
             setButtonLook(b, false, false, windowText);
     }
 
-    if (m_updateNotice->isVisible()) {
+    if (!m_updateNotice->isHidden()) {
         m_updateCountdown = std::int8_t(m_updateCountdown - 1);
         if (m_updateCountdown <= 0) {
             m_updateCountdown = kNoticeCountdown;
