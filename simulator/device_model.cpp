@@ -191,7 +191,7 @@ void DeviceModel::setDefaults()
     for (Reg r : {Reg::LREFRESH1M, Reg::LREFRESH2M, Reg::LREFRESH1P, Reg::LREFRESH2P, Reg::LINFREFRESH})
         set(r, 40);
     updateCaptureSize(false);
-    announceMemoryBits();  // no session yet: only sets the registers
+    updateMemoryBits();
 
     // audio
     set(Reg::ACHANM, 1);
@@ -648,12 +648,25 @@ void DeviceModel::storePicture(MemoryRef ref, StoredPicture picture)
     if (!memoryExists(ref))
         return;
     (ref.frame ? m_frames[ref.slot] : m_logos[ref.slot]) = std::move(picture);
-    announceMemoryBits();
-    if (static_cast<int>(m_reg[idx(Reg::LINFINDEX)]) == (ref.frame ? 100 + ref.slot : ref.slot))
-        reportPictureInfo();
+    updateMemoryBits();
+    const bool infoShown = static_cast<int>(m_reg[idx(Reg::LINFINDEX)]) == (ref.frame ? 100 + ref.slot : ref.slot);
+    schedule(kMemoryReportDelayMs, [this, infoShown] {
+        broadcast(report(idx(Reg::LEMPTYL)));
+        broadcast(report(idx(Reg::LEMPTYF)));
+        if (infoShown)
+            reportPictureInfo();
+    });
 }
 
 void DeviceModel::announceMemoryBits()
+{
+    if (updateMemoryBits()) {
+        broadcast(report(idx(Reg::LEMPTYL)));
+        broadcast(report(idx(Reg::LEMPTYF)));
+    }
+}
+
+bool DeviceModel::updateMemoryBits()
 {
     // A set bit marks an empty memory; memories the model lacks count as empty.
     std::uint32_t logos = 0;
@@ -667,10 +680,7 @@ void DeviceModel::announceMemoryBits()
     const bool changed = logos != m_reg[idx(Reg::LEMPTYL)] || frames != m_reg[idx(Reg::LEMPTYF)];
     m_reg[idx(Reg::LEMPTYL)] = logos;
     m_reg[idx(Reg::LEMPTYF)] = frames;
-    if (changed) {
-        broadcast(report(idx(Reg::LEMPTYL)));
-        broadcast(report(idx(Reg::LEMPTYF)));
-    }
+    return changed;
 }
 
 void DeviceModel::reportPictureInfo()

@@ -50,6 +50,9 @@ public:
     static constexpr int kStoreFlagMs = 1000;      ///< STORE stays 1 this long after the last change
     static constexpr int kTbarStepMs = 100;        ///< TBAR is reported every 100 ms during an effect
     static constexpr int kRawIdleMs = 10000;       ///< raw mode ends after this much silence
+    /// New memory bits are reported this long after a picture arrives, when the
+    /// peer has left raw mode again.
+    static constexpr int kMemoryReportDelayMs = 200;
 
     explicit DeviceModel(ModelSpec spec);
     ~DeviceModel();
@@ -86,7 +89,7 @@ public:
     // --- picture memories ---------------------------------------------------
     const std::optional<StoredPicture> &memory(MemoryRef ref) const;
     bool memoryExists(MemoryRef ref) const;
-    /// Puts a picture into a memory and announces the new memory bits.
+    /// Puts a picture into a memory; the new memory bits are reported a moment later.
     void storePicture(MemoryRef ref, StoredPicture picture);
     /// Called for every picture received over a link (the CLI writes it to disk).
     std::function<void(MemoryRef, const StoredPicture &)> onPictureReceived;
@@ -121,6 +124,8 @@ private:
     void updateCaptureSize(bool announce);
     void reportPictureInfo();
     void updateOutputSize(bool announce);
+    /// Recomputes LEMPTYL/LEMPTYF; true when they changed.
+    bool updateMemoryBits();
     void announceMemoryBits();
     bool validSource(std::uint32_t source) const;
 

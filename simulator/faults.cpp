@@ -54,6 +54,8 @@ void FaultShaper::submit(std::string_view text, bool registerAnswer, std::int64_
     }
     std::uniform_int_distribution<int> pieces(2, static_cast<int>(std::min<std::size_t>(4, text.size())));
     std::uniform_int_distribution<int> gap(3, 15);
+    if (!m_queue.empty() && due <= m_lastDue)  // keep it apart from the previous answer's last piece
+        due = m_lastDue + gap(m_rng);
     int count = pieces(m_rng);
     std::size_t pos = 0;
     while (count > 1 && pos < text.size()) {
