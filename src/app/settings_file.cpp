@@ -17,7 +17,7 @@ namespace varnel::app {
 
 namespace {
 
-constexpr qint64 kMaxFileSize = 1 << 20;     // a settings file is about 4 KB
+constexpr qint64 kMaxFileSize = 256 * 1024;  // a settings file is about 4 KB
 constexpr qsizetype kMaxNameLength = 256;    // longer names are cut
 constexpr std::size_t kMaxLinkTextLength = 255;
 

@@ -197,6 +197,12 @@ TEST_F(SettingsFileTest, WriteThenReadRestoresEverything)
     EXPECT_EQ(link.log, (QStringList{"port=ttyS1", "local=10001", "remote=10502", "address=127.0.0.1", "type=CON_TCP"}));
     EXPECT_TRUE(warnings.isEmpty());
     EXPECT_FALSE(reader.needsConfirmation());
+    // Read and written again, the file is the same to the byte (names keep their
+    // single-byte form, so the checksum of an existing installation holds).
+    ASSERT_EQ(reader.write(path(), settings, link.values), "");
+    QFile again(path());
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), bytes);
 }
 
 TEST_F(SettingsFileTest, ReadingRules)
