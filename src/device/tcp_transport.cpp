@@ -11,7 +11,13 @@ constexpr int kWriteOutMs = 2000;  // longest wait for queued bytes when closing
 
 TcpTransport::TcpTransport(QObject *parent) : QtTransport(parent)
 {
-    QObject::connect(&m_socket, &QTcpSocket::connected, this, [this] { m_opening = false; });
+    m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(kConnectTimeoutMs);
+    QObject::connect(&m_connectTimer, &QTimer::timeout, this, [this] { failed(); });
+    QObject::connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        m_opening = false;
+        m_connectTimer.stop();
+    });
     QObject::connect(&m_socket, &QTcpSocket::readyRead, this, [this] { readArrival(); });
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, this, [this] { failed(); });
     QObject::connect(&m_socket, &QTcpSocket::disconnected, this, [this] { failed(); });
@@ -41,6 +47,7 @@ void TcpTransport::open()
         shutDown(false);  // nothing to connect to: stays closed
         return;
     }
+    m_connectTimer.start();
     m_socket.connectToHost(m_address, quint16(m_port));
 }
 
@@ -54,6 +61,7 @@ void TcpTransport::close()
 void TcpTransport::shutDown(bool writeOutQueue)
 {
     m_opening = false;
+    m_connectTimer.stop();
     restarted();
     if (m_socket.state() == QAbstractSocket::UnconnectedState)
         return;
@@ -103,6 +111,7 @@ void TcpTransport::failed()
         readArrival();  // the last words before the close
     if (!selected()) {  // late event of a deselected link
         m_opening = false;
+        m_connectTimer.stop();
         m_closing = true;
         m_socket.abort();
         m_closing = false;

@@ -5,6 +5,7 @@
 #include "qt_link.h"
 #include "serial_ports.h"
 #include "serial_transport.h"
+#include "tcp_transport.h"
 #include "udp_transport.h"
 
 #include <QHostAddress>
@@ -18,7 +19,10 @@
 #include <mutex>
 #include <thread>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -225,6 +229,37 @@ private slots:
         d.driver->TimerTick();
         QVERIFY(d.driver->TcpOpening());
         QTRY_VERIFY(!d.driver->TcpOpening());
+    }
+
+    void tcpConnectThatHangsIsGivenUpAndRetriedAtTheTick()
+    {
+        // A listener whose queue is full drops further connects unanswered, as an
+        // absent host would.
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), length) == 0);
+        QVERIFY(::listen(listener, 0) == 0);
+        QVERIFY(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        QTcpSocket filler;  // never accepted: the queue is full
+        filler.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+        QVERIFY(filler.waitForConnected(2000));
+
+        RawDriver d;
+        static_cast<TcpTransport &>(d.link(tConnectionType::CON_TCP)).setConnectTimeout(300);
+        d.driver->setIpRemoteAddress("127.0.0.1");
+        d.driver->setIpRemotePort(ntohs(address.sin_port));
+        d.choose(tConnectionType::CON_TCP);
+        QVERIFY(d.driver->TcpOpening());
+        QTest::qWait(150);
+        QVERIFY(d.driver->TcpOpening());  // still waiting for an answer
+        QTRY_VERIFY(!d.driver->TcpOpening());
+        QVERIFY(!d.link(tConnectionType::CON_TCP).isOpen());
+        d.driver->TimerTick();
+        QVERIFY(d.driver->TcpOpening());
+        ::close(listener);
     }
 
     void tcpWritesOutQueuedBytesBeforeClosingAndRefusesOversizedWrites()
