@@ -378,7 +378,7 @@ TEST_F(SettingsFileTest, BadFilesNeverBreakTheRead)
     QByteArray binary;
     for (int i = 0; i < 20000; ++i)
         binary += char((i * 31 + 7) & 0xFF);
-    QByteArray longName = file(AppSettings{}, tcpLink(), {"SAVE_NAME_INPUT1=" + std::string(300000, 'n')});
+    QByteArray longName = file(AppSettings{}, tcpLink(), {"SAVE_NAME_INPUT1=" + std::string(200000, 'n')});
     struct Row {
         const char *what;
         QByteArray bytes;
