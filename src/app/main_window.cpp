@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -128,6 +129,8 @@ TForm_Main_VarnelOrla::TForm_Main_VarnelOrla(std::unique_ptr<TVRK_610_d> driver,
     setFixedSize(kWidth, kHeight);
     setWindowTitle(QStringLiteral("Rezize Vurad"));
     bindNotifications();
+    setMessageHooks({}, {});
+    m_checksum.setWarningHandler([this](std::string_view text) { m_tell(QString::fromLatin1(text)); });
 
     m_mainTimer = new QTimer(this);
     m_mainTimer->setObjectName(QStringLiteral("timerMain"));
@@ -731,6 +734,43 @@ void TForm_Main_VarnelOrla::refreshAlertPanel()
     }
 }
 
+// --- settings file ------------------------------------------------------------------
+
+void TForm_Main_VarnelOrla::setMessageHooks(Tell tell, Ask ask)
+{
+    m_tell = tell ? std::move(tell) : Tell([this](const QString &text) {
+        QMessageBox::warning(this, QStringLiteral("VarnelSerie"), text);
+    });
+    m_ask = ask ? std::move(ask) : Ask([this](const QString &question) {
+        return QMessageBox::question(this, QStringLiteral("VarnelSerie"), question,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    });
+}
+
+SettingsReadResult TForm_Main_VarnelOrla::readSettingsFile()
+{
+    SettingsReadResult result;
+    if (!m_settingsPath.isEmpty()) {
+        result = m_settingsFile.read(m_settingsPath, m_settings, *m_link, m_serialPorts);
+        if (!result.error.isEmpty())
+            m_tell(result.error);
+    }
+    refreshLinkPanel();
+    return result;
+}
+
+QString TForm_Main_VarnelOrla::writeSettingsFile()
+{
+    if (m_settingsPath.isEmpty())
+        return {};
+    if (m_settingsFile.needsConfirmation() && !m_ask(QString::fromLatin1(kSaveInvalidQuestion)))
+        return {};
+    const QString error = m_settingsFile.write(m_settingsPath, m_settings, m_link->read());
+    if (!error.isEmpty())
+        m_tell(error);
+    return error;
+}
+
 // --- model -----------------------------------------------------------------------
 
 void TForm_Main_VarnelOrla::applyModel(int model)
@@ -793,8 +833,7 @@ void TForm_Main_VarnelOrla::applyModel(int model)
 void TForm_Main_VarnelOrla::closeEvent(QCloseEvent *event)
 {
     m_mainTimer->stop();
-    if (m_writeSettings)
-        m_writeSettings();
+    writeSettingsFile();
     // The link closes with the driver; its notifications stop first.
     for (const auto &b : kBindings)
         m_driver->setHandler(b.event, {});

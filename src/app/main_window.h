@@ -4,7 +4,9 @@
 // shows, runs the 500 ms main timer, shows the link state in its status bar and
 // reshapes itself to the connected model.
 
+#include "checksum.h"
 #include "link_parameters.h"
+#include "settings_file.h"
 #include "vrk_610_d.h"
 
 #include <QMainWindow>
@@ -107,8 +109,20 @@ public:
     void deviceLanSetup();
     /// Ctrl+Insert: opens the service console once the pointer has passed over the status bar.
     void consoleHotKey();
-    /// Writes the settings file; set by start-up (the settings model does the work).
-    void setSettingsWriter(std::function<void()> writer) { m_writeSettings = std::move(writer); }
+    // --- settings file -----------------------------------------------------------------
+    /// Where the settings file is read at start-up and written at shutdown.
+    void setSettingsPath(const QString &path) { m_settingsPath = path; }
+    QString settingsPath() const { return m_settingsPath; }
+    /// Reads the settings file into the driver's link and the settings (start-up).
+    SettingsReadResult readSettingsFile();
+    /// Writes it (shutdown); asks first when a read failed its checksum. Returns
+    /// the error shown, if any.
+    QString writeSettingsFile();
+    const AppSettings &settings() const { return m_settings; }
+    /// Message boxes: a warning, and a yes/no question. Tests answer them.
+    using Tell = std::function<void(const QString &text)>;
+    using Ask = std::function<bool(const QString &question)>;
+    void setMessageHooks(Tell tell, Ask ask);
 
     // --- notification handlers (bound through the table) -----------------------------
     void VRK_610_d1DEVchange(TVRK_610_d &sender, int nroVarnel);
@@ -151,7 +165,12 @@ private:
     std::unique_ptr<TVRK_610_d> m_driver;
     std::unique_ptr<LinkAccess> m_link;
     Companions m_companions;
-    std::function<void()> m_writeSettings;
+    TCheckSum_NordvikDeveloppement m_checksum;
+    SettingsFile m_settingsFile{m_checksum};
+    AppSettings m_settings;
+    QString m_settingsPath;
+    Tell m_tell;
+    Ask m_ask;
 
     int m_modelIndex = 0;
     std::uint32_t m_lastDev = 0;

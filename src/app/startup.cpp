@@ -149,14 +149,10 @@ void AppStart::run()
     m_main->setCompanions(c);
     m_main->initialise();
     m_main->setSerialPorts(m_options.discoverSerialPorts ? m_options.discoverSerialPorts() : QStringList{});
-    if (m_options.readSettings)
-        m_options.readSettings(*m_main);
-    m_main->refreshLinkPanel();
-    if (m_options.writeSettings) {
-        auto write = m_options.writeSettings;
-        auto *main = m_main.get();
-        m_main->setSettingsWriter([write, main] { write(*main); });
-    }
+    m_main->setSettingsPath(m_options.settingsPath.isEmpty()
+                                ? settingsFilePath(QCoreApplication::applicationName())
+                                : m_options.settingsPath);
+    m_main->readSettingsFile();
     step();
 
     // "AMX" is no link this application offers.

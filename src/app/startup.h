@@ -56,10 +56,8 @@ struct StartupOptions {
     std::function<DriverBundle()> makeDriver;
     /// The serial ports that can be opened now, in ascending order.
     std::function<QStringList()> discoverSerialPorts;
-    /// Reads the settings file into the driver and names (start-up step 15).
-    std::function<void(TForm_Main_VarnelOrla &)> readSettings;
-    /// Writes the settings file (at shutdown).
-    std::function<void(TForm_Main_VarnelOrla &)> writeSettings;
+    /// The settings file; empty: "VarnelSerie.ini" where the program keeps it.
+    QString settingsPath;
     bool showSplash = true;
 };
 
