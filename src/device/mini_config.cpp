@@ -81,7 +81,7 @@ std::string WriteFileReplacing(const std::string &path, std::string_view bytes)
 {
     auto failure = [&path](int error) { return path + ": " + std::strerror(error); };
     std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return failure(errno);
     // Keep the permissions of the file being replaced; a new file gets rw-r--r--.

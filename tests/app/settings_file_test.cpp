@@ -463,3 +463,52 @@ TEST(Windows1252, EveryByteSurvivesAndTheHighHalfMaps)
     }
     EXPECT_EQ(toWindows1252(QStringLiteral("\u0100\u4E2D")), "??");
 }
+
+TEST_F(SettingsFileTest, DamagedCopiesOfAGoodFileAreReadSafely)
+{
+    // Seeded damage to a real file: bytes changed, line ends and "=" inserted,
+    // pieces cut out. Every read must finish, keep names within bounds, and the
+    // values it took must lie in their ranges.
+    const QByteArray good = file(sample(), tcpLink());
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    const char inserts[] = {'\r', '\n', '=', '\0', '-', '9', char(0x80), char(0xFF)};
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes = good;
+        const int edits = 1 + int(next() % 12);
+        for (int e = 0; e < edits && !bytes.isEmpty(); ++e) {
+            const qsizetype at = qsizetype(next() % std::uint32_t(bytes.size()));
+            switch (next() % 3) {
+            case 0:
+                bytes[at] = char(next());
+                break;
+            case 1:
+                bytes.insert(at, inserts[next() % sizeof inserts]);
+                break;
+            default:
+                bytes.remove(at, qsizetype(next() % 40));
+            }
+        }
+        writeBytes(bytes);
+        AppSettings s;
+        FakeLink l;
+        reader.read(path(), s, l, {QStringLiteral("ttyUSB0")});
+        for (const EffectPreset &p : s.effectKeys) {
+            EXPECT_GE(p.EFFECT, 0);
+            EXPECT_LE(p.EFFECT, 3);
+            EXPECT_GE(p.EFFDUR, 5);
+            EXPECT_LE(p.EFFDUR, 255);
+        }
+        EXPECT_GE(l.values.localPort, 0);
+        EXPECT_LE(l.values.localPort, 65535);
+        EXPECT_LE(s.lumaKeyColor, 0xFFFFFF);
+        EXPECT_GE(s.lumaKeyColor, 0);
+        const auto lines = reader.lines(s, l.values);
+        ASSERT_EQ(lines.size(), 155u) << "round " << round;
+        for (const std::string &line : lines)
+            ASSERT_EQ(line.find_first_of("\r\n"), std::string::npos) << "round " << round;
+    }
+}

@@ -292,3 +292,33 @@ TEST(MiniConfigFormat, SplitCommand)
         EXPECT_EQ(c.code, r.code) << r.line;
     }
 }
+
+TEST_F(MiniConfigTest, RandomFilesAndAnswersNeverBreakAReplay)
+{
+    // Seeded random files of plausible and implausible commands, answered by
+    // random reports: the replay only ever sends lines of the file, in order.
+    std::uint32_t seed = 777;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    const std::string codes[] = {"AC", "PC", "PE", "CN", "zz", "", "\xff", "ALEV", "pv"};
+    for (int round = 0; round < 100; ++round) {
+        std::string text;
+        const int lines = int(next() % 30);
+        for (int i = 0; i < lines; ++i) {
+            text += std::to_string(int(next() % 300) - 100) + codes[next() % std::size(codes)];
+            text += next() % 4 == 0 ? "\r" : "\r\n";
+        }
+        tcp->clear();
+        ASSERT_EQ(load(text), "");
+        const auto file = SplitMiniConfigLines(text);
+        for (int a = 0; a < 200; ++a)
+            receive(codes[next() % std::size(codes)] + std::to_string(next() % 20) + "\r\n");
+        const auto out = sent();
+        ASSERT_LE(out.size(), file.size());
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), file.begin())) << "round " << round;
+        EXPECT_GE(driver.PropertyVarNroLigneMiniConfigOfFile(), 0);
+        EXPECT_LE(driver.PropertyVarNroLigneMiniConfigOfFile(), 100);
+    }
+}
