@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -80,13 +81,19 @@ MiniConfigCommand SplitMiniConfigCommand(std::string_view line)
 std::string WriteFileReplacing(const std::string &path, std::string_view bytes)
 {
     auto failure = [&path](int error) { return path + ": " + std::strerror(error); };
-    std::string temp = path + ".XXXXXX";
+    // A link to a file is kept: the file it points to is the one replaced.
+    std::string target = path;
+    if (char *real = ::realpath(path.c_str(), nullptr)) {
+        target = real;
+        std::free(real);
+    }
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return failure(errno);
     // Keep the permissions of the file being replaced; a new file gets rw-r--r--.
     struct stat old {};
-    ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    ::fchmod(fd, ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
     const char *p = bytes.data();
     std::size_t left = bytes.size();
     int error = 0;
@@ -105,7 +112,7 @@ std::string WriteFileReplacing(const std::string &path, std::string_view bytes)
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(temp.c_str());

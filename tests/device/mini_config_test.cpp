@@ -136,6 +136,14 @@ TEST_F(MiniConfigTest, SaveReplacesTheFileWholeAndReportsFailures)
     EXPECT_EQ(SplitMiniConfigLines(readAll(path)).size(), 213u);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms(0640));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);  // no temporary left
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    const std::string link = dir.file("link.USR.VRK");
+    fs::create_symlink(path, link);
+    writeAll(path, "old");
+    ASSERT_EQ(driver.setPropertyVarSaveMiniConfigToFile(link), "");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(SplitMiniConfigLines(readAll(path)).size(), 213u);
+    fs::remove(link);
     const std::string missing = dir.file("no/such/folder.USR.VRK");
     const std::string error = driver.setPropertyVarSaveMiniConfigToFile(missing);
     EXPECT_NE(error.find(missing), std::string::npos) << error;
