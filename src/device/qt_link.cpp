@@ -12,6 +12,8 @@ namespace varnel {
 QtSupervisionTimer::QtSupervisionTimer()
 {
     m_timer.setInterval(3000);
+    // Never early: the device is given its full 2000 ms to answer a poll.
+    m_timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
         if (m_tick)
             m_tick();
