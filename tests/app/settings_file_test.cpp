@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 using namespace varnel;
@@ -426,6 +427,17 @@ TEST_F(SettingsFileTest, WriteReplacesTheFileAndReportsFailure)
     ASSERT_EQ(reader.write(path(), AppSettings{}, tcpLink()), "");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"VarnelSerie.ini"});  // no temporary left
     EXPECT_TRUE(read().read);
+    // A settings file kept as a link to another file stays a link.
+    const QString linked = dir.filePath(QStringLiteral("linked.ini"));
+    ASSERT_TRUE(QFile::link(path(), linked));
+    ASSERT_EQ(reader.write(linked, sample(), tcpLink()), "");
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    EXPECT_TRUE(QFile(path()).size() > 0);
+    AppSettings back;
+    FakeLink l;
+    reader.read(path(), back, l, {});
+    EXPECT_EQ(back.names, sample().names);
+    QFile::remove(linked);
     // A folder that does not exist yet is made (the user's configuration folder).
     const QString nested = dir.filePath(QStringLiteral("config/VarnelSerie/VarnelSerie.ini"));
     EXPECT_EQ(reader.write(nested, AppSettings{}, tcpLink()), "");
