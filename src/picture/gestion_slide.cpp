@@ -13,6 +13,7 @@ namespace varnel::picture {
 TGestionSlide::TGestionSlide(QWidget *parent)
     : QWidget(parent), m_column(new QWidget(this)), m_columnLayout(new QVBoxLayout(m_column)), m_stage(new QWidget(this))
 {
+    setObjectName(QStringLiteral("GestionSlide1"));
     m_column->setObjectName(QStringLiteral("PageButtons"));
     m_stage->setObjectName(QStringLiteral("SlideStage"));
     m_columnLayout->setContentsMargins(0, 0, 0, 0);
@@ -87,6 +88,20 @@ void TGestionSlide::setWithSensThereforeNotWithClose(bool on)
     m_withSens = on;
     if (on)
         m_withClose = false;
+}
+
+void TGestionSlide::setupAsSettingsPages(QTabWidget *pages)
+{
+    setSlideTop(0);
+    setSlideLeft(155);
+    setSpeed(4);
+    setWithClose(false);
+    setSpace(1);
+    setLayouts(Qt::ToolButtonTextUnderIcon);
+    setISlide(true);
+    setPageControl(pages);
+    if (pageCount() > 0)
+        setItemIndex(0);
 }
 
 void TGestionSlide::returnPages()

@@ -78,6 +78,11 @@ public:
     /// One animation step (the timer calls it; tests may too).
     void tick();
 
+    /// The arrangement of the "Settings" window: buttons 155 pixels wide at the
+    /// left, panels beside them from the top, glyphs above captions, a gap of one
+    /// pixel, sliding on, no closing by a second click, and page 0 shown.
+    void setupAsSettingsPages(QTabWidget *pages);
+
     /// The signed move of one step toward a target `remaining` pixels away:
     /// round(|remaining| / speed + 0.5), at least one pixel, never past the target.
     static int slideStep(int remaining, int speed);

@@ -74,6 +74,7 @@ QSize TSmallBitBtn::sizeHint() const
 TSmallCombo::TSmallCombo(QWidget *parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new TSmallBitBtn(this))
 {
+    setObjectName(QStringLiteral("SmallCombo"));
     setFocusPolicy(Qt::StrongFocus);
     m_edit->setReadOnly(true);
     m_edit->setFocusPolicy(Qt::NoFocus);

@@ -283,6 +283,28 @@ private slots:
         QCOMPARE(slide->panel(0)->pos(), QPoint(0, 0));
     }
 
+    void settingsArrangementShowsTheFirstPage()
+    {
+        QWidget settings;
+        settings.resize(894, 397);
+        QTabWidget tabs(&settings);
+        tabs.addTab(new QLabel("inputs"), "Inputs Settings");
+        tabs.addTab(new QLabel("output"), "Output");
+        TGestionSlide manager(&settings);
+        manager.setGeometry(0, 0, 894, 373);
+        QSignalSpy finished(&manager, &TGestionSlide::finishSlide);
+        manager.setupAsSettingsPages(&tabs);
+        QCOMPARE(manager.ItemIndex(), 0);
+        QCOMPARE(manager.SlideLeft(), 155);
+        QCOMPARE(manager.Space(), 1);
+        QVERIFY(manager.ISlide());
+        QVERIFY(!manager.WithClose());
+        while (manager.isSliding())
+            manager.tick();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(manager.panel(0)->geometry(), QRect(0, 0, 894 - 155, 373));
+    }
+
     void pagesGoBackWhenThePageControlIsReplaced()
     {
         slide->setItemIndex(0);
