@@ -28,7 +28,7 @@ inline constexpr int kSettingsLineCount = 155;
 inline constexpr int kFirstUserEffectKey = 7;
 inline constexpr int kUserEffectKeyCount = 6;  ///< keys 7..12
 
-/// One user effect key preset (Part of the effects panel's slots).
+/// One user effect key preset, as the effects panel holds it in its slots 7..12.
 struct EffectPreset {
     int EFFECT = 0;  ///< 0 cut, 1 fade, 2 title, 3 PiP
     int EFFDUR = 20;
