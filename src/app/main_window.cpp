@@ -257,7 +257,7 @@ void TForm_Main_VarnelOrla::buildRegions()
     // Input selection: source buttons, later the logo controls of each input.
     m_inputPanel = new QGroupBox(QStringLiteral("Input selection"), central);
     m_inputPanel->setObjectName(QStringLiteral("groupInputSelection"));
-    m_inputPanel->setFixedWidth(470);
+    m_inputPanel->setFixedWidth(460);
     auto *inputLayout = new QVBoxLayout(m_inputPanel);
     auto *inputRow = new QHBoxLayout;
     auto *frameRow = new QHBoxLayout;
@@ -287,7 +287,7 @@ void TForm_Main_VarnelOrla::buildRegions()
     m_switchColumn = new QFrame(central);
     m_switchColumn->setObjectName(QStringLiteral("columnSwitching"));
     m_switchColumn->setFrameShape(QFrame::StyledPanel);
-    m_switchColumn->setFixedWidth(190);
+    m_switchColumn->setFixedWidth(214);
     auto *sw = new QGridLayout(m_switchColumn);
     m_freezeMain = makeButton(QStringLiteral("FREEZE\nMain"), QStringLiteral("buttonFreezeMain"), m_switchColumn);
     m_freezePreview =
@@ -389,6 +389,10 @@ void TForm_Main_VarnelOrla::buildStatusBar()
     auto *bar = statusBar();
     bar->setObjectName(QStringLiteral("statusBar"));
     bar->setSizeGripEnabled(false);
+    // The panels have fixed widths; a smaller font lets their longest texts fit.
+    QFont small = bar->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    bar->setFont(small);
     for (int i = 0; i < 5; ++i) {
         auto *label = new QLabel(bar);
         label->setObjectName(QString::fromLatin1(kPanelNames[i]));
