@@ -112,8 +112,7 @@ void TGestionSlide::returnPages()
             m_pageControl->setTabVisible(at, p.visible);
         }
         delete p.button;
-        if (p.panel && p.widget && !m_pageControl)
-            p.widget->setParent(nullptr);  // nowhere to go back to: keep it alive for its owner
+        // Without a page control to go back to, a page goes with its panel.
         delete p.panel;
     }
     m_pages.clear();

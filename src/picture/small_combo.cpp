@@ -27,6 +27,20 @@ TSharedMenu::TSharedMenu(QMenu *menu)
 {
     setObjectName(QStringLiteral("SharedMenuDispatcher"));
     connect(menu, &QMenu::triggered, this, &TSharedMenu::choose);
+    // A menu closed without a choice forgets its opener; the choice itself (if
+    // any) is delivered right after the menu hides, so forget it only afterwards.
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        const quint64 opening = m_opening;
+        QMetaObject::invokeMethod(
+            this,
+            [this, opening] {
+                if (opening == m_opening) {
+                    m_onChoice = nullptr;
+                    m_opener = nullptr;
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 TSharedMenu *TSharedMenu::of(QMenu *menu)
@@ -38,6 +52,7 @@ TSharedMenu *TSharedMenu::of(QMenu *menu)
 
 void TSharedMenu::popup(QObject *opener, const QPoint &globalPos, std::function<void(QAction *)> onChoice)
 {
+    ++m_opening;
     m_opener = opener;
     m_onChoice = std::move(onChoice);
     m_menu->popup(globalPos);

@@ -47,6 +47,7 @@ private:
     QMenu *m_menu;
     QPointer<QObject> m_opener;
     std::function<void(QAction *)> m_onChoice;
+    quint64 m_opening = 0;  // counts openings, so a late clean-up spares a newer one
 };
 
 class TSmallBitBtn : public QToolButton {

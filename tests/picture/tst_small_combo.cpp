@@ -163,11 +163,41 @@ private slots:
         QCOMPARE(combo->ItemIndex(), 2);
         QCOMPARE(keyChoices.size(), 1);
 
-        // A trigger nobody asked for reaches no control.
+        // A trigger nobody asked for reaches no control, also after a menu was
+        // opened and closed without a choice.
+        shared.actions().at(0)->trigger();
+        QTest::mouseClick(combo->dropButton(), Qt::LeftButton);
+        QVERIFY(shared.isVisible());
+        QTest::keyClick(&shared, Qt::Key_Escape);
+        QVERIFY(!shared.isVisible());
+        QCoreApplication::processEvents();
         shared.actions().at(0)->trigger();
         QCOMPARE(combo->ItemIndex(), 2);
         QCOMPARE(other->ItemIndex(), 1);
         QCOMPARE(keyChoices.size(), 1);
+    }
+
+    void choiceRightAfterAnotherOpeningGoesToTheNewOpener()
+    {
+        QWidget window;
+        QMenu shared;
+        shared.addAction(QStringLiteral("A"));
+        shared.addAction(QStringLiteral("B"));
+        auto *first = new TSmallCombo(&window);
+        auto *second = new TSmallCombo(&window);
+        second->move(0, 40);
+        first->setPopUpMenu(&shared);
+        second->setPopUpMenu(&shared);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(first->dropButton(), Qt::LeftButton);
+        chooseInMenu(&shared, "B");
+        // The second opens before the event loop has run the first's clean-up.
+        second->setDroppedDown(true);
+        QCoreApplication::processEvents();
+        chooseInMenu(&shared, "B");
+        QCOMPARE(first->ItemIndex(), 1);
+        QCOMPARE(second->ItemIndex(), 1);
     }
 
     void keyboardChangesAndOpens()
