@@ -111,12 +111,13 @@ void SerialTransport::portError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError)
         return;
-    if (error != QSerialPort::ResourceError) {
-        m_port.clearError();
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError && error != QSerialPort::WriteError) {
+        m_port.clearError();  // a setting the port does not support (modem lines of a pseudo-terminal)
         return;
     }
-    // The port went away (adapter unplugged): close without waiting for the
-    // queue, and try again at the next tick while the link is still serial.
+    // The port went away (adapter unplugged, terminal hung up; such a port keeps
+    // reporting itself readable): close without waiting for the queue, and try
+    // again at the next tick while the link is still serial.
     m_port.clearError();
     if (m_port.isOpen()) {
         m_port.close();

@@ -94,13 +94,19 @@ public:
     }
     ~Pty()
     {
+        hangUp();
+        if (m_slave >= 0)
+            ::close(m_slave);
+    }
+    /// The device side goes away (as an unplugged adapter).
+    void hangUp()
+    {
         m_stop = true;
         if (m_reader.joinable())
             m_reader.join();
         if (m_master >= 0)
             ::close(m_master);
-        if (m_slave >= 0)
-            ::close(m_slave);
+        m_master = -1;
     }
     bool ok() const { return !path.isEmpty(); }
     void send(const QByteArray &bytes) const { QCOMPARE_EQ(::write(m_master, bytes.constData(), size_t(bytes.size())), bytes.size()); }
@@ -358,8 +364,15 @@ private slots:
 
         d.driver->TimerTick();
         QVERIFY(d.link(tConnectionType::CON_UDP).isOpen());
+        d.driver->SendRaw(std::string(70000, 'z'));  // the same failure again: shown once
+        d.driver->TimerTick();
         d.driver->SendRaw("ok");
         QCOMPARE(nextDatagram(device).data(), QByteArray("ok"));
+        QTest::qWait(50);
+        QCOMPARE(d.failures.size(), std::size_t(1));
+
+        d.driver->SendRaw(std::string(70000, 'z'));  // after a success it is news again
+        QTRY_COMPARE(d.failures.size(), std::size_t(2));
     }
 
     // --- serial ----------------------------------------------------------------
@@ -409,6 +422,21 @@ private slots:
         QVERIFY(!d.link(tConnectionType::CON_RS232).isOpen());
         QTRY_COMPARE(pty.received().size(), before.size() + last.size());
         QCOMPARE(pty.received(), before + last);
+    }
+
+    void serialPortThatGoesAwayIsClosed()
+    {
+        Pty pty;
+        QVERIFY(pty.ok());
+        RawDriver d;
+        d.driver->setPort(pty.path.toStdString());
+        d.choose(tConnectionType::CON_RS232);
+        QVERIFY(d.link(tConnectionType::CON_RS232).isOpen());
+        pty.hangUp();
+        QTRY_VERIFY(!d.link(tConnectionType::CON_RS232).isOpen());
+        QCOMPARE(d.driver->LinkState(), LS_IDLE);
+        d.driver->TimerTick();  // tried again; a hung-up terminal stays closed
+        QVERIFY(!d.link(tConnectionType::CON_RS232).isOpen());
     }
 
     void serialRateChangeByAnotherThreadKeepsTheOrderOfWrites()
