@@ -1,5 +1,6 @@
 #include "small_combo.h"
 
+#include <QAccessibleWidget>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -86,9 +87,41 @@ QSize TSmallBitBtn::sizeHint() const
 
 // --- TSmallCombo ----------------------------------------------------------------
 
+namespace {
+
+// Presents the combo to assistive technology as a combo box whose value is the
+// selected item's caption.
+class SmallComboAccessible : public QAccessibleWidget {
+public:
+    explicit SmallComboAccessible(TSmallCombo *combo)
+        : QAccessibleWidget(combo, QAccessible::ComboBox)
+    {
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return static_cast<TSmallCombo *>(widget())->Text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *smallComboFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("varnel::picture::TSmallCombo") && object && object->isWidgetType())
+        return new SmallComboAccessible(static_cast<TSmallCombo *>(object));
+    return nullptr;
+}
+
+}  // namespace
+
 TSmallCombo::TSmallCombo(QWidget *parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new TSmallBitBtn(this))
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(smallComboFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(QStringLiteral("SmallCombo"));
     setFocusPolicy(Qt::StrongFocus);
     m_edit->setReadOnly(true);
@@ -193,9 +226,11 @@ void TSmallCombo::setItemIndex(int i)
     m_itemIndex = i;
     m_edit->setText(i >= 0 ? itemText(i) : QString());
     m_edit->setCursorPosition(0);
-    setAccessibleDescription(m_edit->text());
-    if (change)
+    if (change) {
+        QAccessibleValueChangeEvent event(this, m_edit->text());
+        QAccessible::updateAccessibility(&event);
         emit changed();
+    }
 }
 
 QString TSmallCombo::Text() const

@@ -4,6 +4,7 @@
 // from code that never look like an operator's choice.
 #include "small_combo.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -224,6 +225,19 @@ private slots:
         QTest::keyClick(combo.shownMenu(), Qt::Key_Escape);
         QVERIFY(!combo.DroppedDown());
         QCOMPARE(combo.ItemIndex(), 2);
+    }
+
+    void assistiveTechnologySeesAComboWithItsValue()
+    {
+        TSmallCombo combo;
+        combo.setAccessibleName(QStringLiteral("Standard input 1"));
+        combo.setItems({"Auto PAL/SECAM/NTSC", "NTSC", "PAL"});
+        combo.setItemIndex(2);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&combo);
+        QVERIFY(iface);
+        QCOMPARE(iface->role(), QAccessible::ComboBox);
+        QCOMPARE(iface->text(QAccessible::Name), QStringLiteral("Standard input 1"));
+        QCOMPARE(iface->text(QAccessible::Value), QStringLiteral("PAL"));
     }
 
     void disabledComboDoesNotOpen()
