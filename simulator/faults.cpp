@@ -35,13 +35,14 @@ void FaultShaper::enqueue(std::string text, std::int64_t due)
 {
     due = std::max(due, m_lastDue);  // never reorder output
     m_lastDue = due;
-    m_queue.push_back({due, std::move(text)});
+    m_queue.push_back({due, std::move(text), m_destination});
 }
 
-void FaultShaper::submit(std::string_view text, bool registerAnswer, std::int64_t nowMs)
+void FaultShaper::submit(std::string_view text, bool registerAnswer, std::int64_t nowMs, std::uint32_t destination)
 {
     if (text.empty())
         return;
+    m_destination = destination;
     std::uniform_real_distribution<double> share(0.0, 1.0);
     if (registerAnswer && m_config.dropShare > 0 && share(m_rng) < m_config.dropShare)
         return;
@@ -70,15 +71,22 @@ void FaultShaper::submit(std::string_view text, bool registerAnswer, std::int64_
     enqueue(std::string(text.substr(pos)), due);
 }
 
-std::vector<std::string> FaultShaper::takeDue(std::int64_t nowMs)
+std::vector<std::string> FaultShaper::takeDue(std::int64_t nowMs, std::vector<std::uint32_t> *destinations)
 {
     std::vector<std::string> out;
+    std::uint32_t last = 0;
     while (!m_queue.empty() && m_queue.front().due <= nowMs) {
-        // Pieces due at the same moment leave together; split pieces never are.
-        if (!out.empty() && !m_config.split)
-            out.back() += m_queue.front().text;
-        else
-            out.push_back(std::move(m_queue.front().text));
+        Piece &piece = m_queue.front();
+        // Pieces due by now leave together when they go to the same place;
+        // split pieces never do.
+        if (!out.empty() && !m_config.split && piece.destination == last) {
+            out.back() += piece.text;
+        } else {
+            out.push_back(std::move(piece.text));
+            if (destinations)
+                destinations->push_back(piece.destination);
+        }
+        last = piece.destination;
         m_queue.pop_front();
     }
     return out;

@@ -43,10 +43,12 @@ public:
     /// A new peer: forgets queued output and restarts the silent/close clocks.
     void reset(std::int64_t nowMs);
     /// `registerAnswer` is false for transfer replies and records, which are
-    /// never dropped nor mixed with garbage.
-    void submit(std::string_view text, bool registerAnswer, std::int64_t nowMs);
-    /// The pieces due by now, in order; each is meant as one write.
-    std::vector<std::string> takeDue(std::int64_t nowMs);
+    /// never dropped nor mixed with garbage. `destination` is the link's own
+    /// tag for where the text goes (the UDP link's peer).
+    void submit(std::string_view text, bool registerAnswer, std::int64_t nowMs, std::uint32_t destination = 0);
+    /// The pieces due by now, in order; each is meant as one write. With
+    /// `destinations`, the destination of each piece is appended to it.
+    std::vector<std::string> takeDue(std::int64_t nowMs, std::vector<std::uint32_t> *destinations = nullptr);
     bool pending() const { return !m_queue.empty(); }
 
     bool silent(std::int64_t nowMs) const;
@@ -58,8 +60,10 @@ private:
     struct Piece {
         std::int64_t due;
         std::string text;
+        std::uint32_t destination;
     };
     void enqueue(std::string text, std::int64_t due);
+    std::uint32_t m_destination = 0;  ///< of the text being submitted
 
     FaultConfig m_config;
     std::mt19937 m_rng;

@@ -11,6 +11,7 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +33,7 @@ SimLink::SimLink(SimHost &host, QString name, std::uint32_t seedOffset)
         [this](std::string_view text, bool registerAnswer) {
             if (m_shaper.silent(m_host.nowMs()))
                 return;
-            m_shaper.submit(text, registerAnswer, m_host.nowMs());
+            m_shaper.submit(text, registerAnswer, m_host.nowMs(), m_destination);
         },
         host.options().faults.nakShare, host.options().faults.seed * 7919u + seedOffset);
 }
@@ -57,8 +58,10 @@ void SimLink::deliver(const QByteArray &bytes)
 
 void SimLink::flush(std::int64_t nowMs)
 {
-    for (const std::string &piece : m_shaper.takeDue(nowMs))
-        writeOut(QByteArray(piece.data(), static_cast<qsizetype>(piece.size())));
+    std::vector<std::uint32_t> destinations;
+    const std::vector<std::string> pieces = m_shaper.takeDue(nowMs, &destinations);
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        writeOut(QByteArray(pieces[i].data(), static_cast<qsizetype>(pieces[i].size())), destinations[i]);
     if (m_shaper.closeDue(nowMs))
         hangUp();
 }
@@ -84,7 +87,7 @@ public:
     quint16 port() const { return m_server.serverPort(); }
 
 protected:
-    void writeOut(const QByteArray &bytes) override
+    void writeOut(const QByteArray &bytes, std::uint32_t) override
     {
         if (!m_client)
             return;
@@ -156,12 +159,14 @@ public:
     quint16 port() const { return m_socket.localPort(); }
 
 protected:
-    void writeOut(const QByteArray &bytes) override
+    void writeOut(const QByteArray &bytes, std::uint32_t destination) override
     {
-        if (m_peerPort == 0 || m_closed)
+        const auto peer = std::find_if(m_peers.begin(), m_peers.end(),
+                                       [destination](const Peer &p) { return p.id == destination; });
+        if (peer == m_peers.end() || m_closed)
             return;
         m_host.logTraffic(m_name, false, bytes);
-        m_socket.writeDatagram(bytes, m_peer, m_peerPort);
+        m_socket.writeDatagram(bytes, peer->address, peer->port);
     }
     void hangUp() override
     {
@@ -178,18 +183,37 @@ private:
             const QNetworkDatagram datagram = m_socket.receiveDatagram();
             if (!datagram.isValid())
                 continue;
-            if (m_peerPort == 0)
+            if (m_peers.empty())
                 peerAppeared();
-            m_peer = datagram.senderAddress();
-            m_peerPort = static_cast<quint16>(datagram.senderPort());
+            // Answers go to the sender of the datagram they answer, even when
+            // they leave later; the device's own reports go to the latest sender.
+            const QHostAddress address = datagram.senderAddress();
+            const auto port = static_cast<quint16>(datagram.senderPort());
+            auto known = std::find_if(m_peers.begin(), m_peers.end(),
+                                      [&](const Peer &p) { return p.address == address && p.port == port; });
+            if (known == m_peers.end()) {
+                if (m_peers.size() >= kMaxPeers)
+                    m_peers.erase(m_peers.begin());  // forget the oldest (late answers to it are lost)
+                m_peers.push_back({m_nextId++, address, port});
+                known = m_peers.end() - 1;
+            }
+            m_destination = known->id;
             if (!m_closed)
                 deliver(datagram.data());
         }
     }
 
+    static constexpr std::size_t kMaxPeers = 16;
+
+    struct Peer {
+        std::uint32_t id;
+        QHostAddress address;
+        quint16 port;
+    };
+
     QUdpSocket m_socket;
-    QHostAddress m_peer;
-    quint16 m_peerPort = 0;
+    std::vector<Peer> m_peers;
+    std::uint32_t m_nextId = 0;
     bool m_closed = false;
 };
 
@@ -254,10 +278,15 @@ public:
     }
 
 protected:
-    void writeOut(const QByteArray &bytes) override
+    void writeOut(const QByteArray &bytes, std::uint32_t) override
     {
         if (m_closed)
             return;
+        // Nobody may be reading the line: keep at most a few seconds of output.
+        if (m_out.size() + bytes.size() > kMaxQueued) {
+            m_host.log(QStringLiteral("serial: output not read, %1 bytes dropped").arg(bytes.size()));
+            return;
+        }
         m_out.append(bytes);
         pace(m_host.nowMs());
     }
@@ -305,6 +334,8 @@ private:
         m_out.remove(0, written);
         m_credit -= double(written);
     }
+
+    static constexpr qsizetype kMaxQueued = 65536;
 
     int m_master = -1;
     int m_slave = -1;

@@ -45,13 +45,15 @@ protected:
     void deliver(const QByteArray &bytes);
     /// A peer appeared: the fault clocks start for it.
     void peerAppeared();
-    virtual void writeOut(const QByteArray &bytes) = 0;
+    /// `destination`: the tag given to the output when it was produced.
+    virtual void writeOut(const QByteArray &bytes, std::uint32_t destination) = 0;
     virtual void hangUp() {}
 
     SimHost &m_host;
     QString m_name;
     FaultShaper m_shaper;
     std::unique_ptr<SimSession> m_session;
+    std::uint32_t m_destination = 0;  ///< tag of the output produced now
 };
 
 class SimHost : public QObject {

@@ -87,6 +87,26 @@ private slots:
         QVERIFY(!a.hasPendingDatagrams());
     }
 
+    void udpLateAnswersStillGoToTheirSender()
+    {
+        SimHost::Options o = loopback(false, true, false);
+        o.faults.latencyMs = 200;
+        SimHost host(*findModel("VRK610"), o);
+        QString error;
+        QVERIFY2(host.start(&error), qPrintable(error));
+        QUdpSocket a, b;
+        QVERIFY(a.bind(QHostAddress::LocalHost, 0));
+        QVERIFY(b.bind(QHostAddress::LocalHost, 0));
+        a.writeDatagram("?", QHostAddress::LocalHost, host.udpPort());
+        QTest::qWait(20);
+        b.writeDatagram("3CN", QHostAddress::LocalHost, host.udpPort());
+        QTest::qWait(100);
+        QVERIFY(!a.hasPendingDatagrams());  // held back by the latency
+        QTRY_VERIFY_WITH_TIMEOUT(a.hasPendingDatagrams() && b.hasPendingDatagrams(), 3000);
+        QCOMPARE(a.receiveDatagram().data(), QByteArray("DEV41\r\n"));
+        QCOMPARE(b.receiveDatagram().data(), QByteArray("CN3\r\n"));
+    }
+
     void serialLineOnAPseudoTerminalIsPacedToItsRate()
     {
         QTemporaryDir dir;
@@ -203,7 +223,7 @@ private slots:
                                                      QStringLiteral("--tcp"), QStringLiteral("--tcp-port"),
                                                      QStringLiteral("0"), QStringLiteral("--udp"),
                                                      QStringLiteral("--udp-port"), QStringLiteral("0"),
-                                                     QStringLiteral("--serial")});
+                                                     QStringLiteral("--serial"), QStringLiteral("--verbose")});
         QVERIFY(sim.waitForStarted(10000));
         QByteArray out;
         QTRY_VERIFY_WITH_TIMEOUT((out += sim.readAllStandardOutput()).contains("serial /dev/"), 10000);
@@ -217,6 +237,13 @@ private slots:
         client.write("?");
         QByteArray answer;
         QTRY_COMPARE_WITH_TIMEOUT(answer += client.readAll(), QByteArray("DEV89\r\n"), 5000);
+        // the traffic log shows both directions with a timestamp, line ends escaped
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += sim.readAllStandardError()).contains("tcp -> DEV89\\r\\n"), 5000);
+        QVERIFY2(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} tcp <- \\?\n"))
+                     .match(QString::fromUtf8(log))
+                     .hasMatch(),
+                 log.constData());
         sim.terminate();
         QVERIFY(sim.waitForFinished(10000));
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
