@@ -147,6 +147,7 @@ void AppStart::run()
     c.status = window(QStringLiteral("TForm_Status"));
     c.customize = window(QStringLiteral("TForm_Customize"));
     m_main->setCompanions(c);
+    m_main->setMessageHooks(m_options.tell, m_options.ask);
     m_main->initialise();
     m_main->setSerialPorts(m_options.discoverSerialPorts ? m_options.discoverSerialPorts() : QStringList{});
     m_main->setSettingsPath(m_options.settingsPath.isEmpty()

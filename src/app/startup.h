@@ -59,6 +59,9 @@ struct StartupOptions {
     /// The settings file; empty: "VarnelSerie.ini" where the program keeps it.
     QString settingsPath;
     bool showSplash = true;
+    /// Message boxes of the main window (tests answer them); empty: real boxes.
+    TForm_Main_VarnelOrla::Tell tell;
+    TForm_Main_VarnelOrla::Ask ask;
 };
 
 /// Runs the start-up and owns what it created until the program ends.
