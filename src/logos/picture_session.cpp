@@ -1,0 +1,97 @@
+#include "picture_session.h"
+
+#include "queued_transfer_driver.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <memory>
+
+namespace varnel::logos {
+
+namespace {
+
+// Turns the event loop until `done`, waking at least every 20 ms.
+bool spin(const std::function<bool()> &done, int timeoutMs)
+{
+    QTimer ticker;
+    ticker.start(20);
+    QElapsedTimer t;
+    t.start();
+    while (!done() && (timeoutMs < 0 || t.elapsed() < timeoutMs))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
+
+}  // namespace
+
+bool WaitForDevice(TVRK_610_d &driver, int timeoutMs, const std::function<bool()> &stop)
+{
+    driver.RestartTimer(1);  // probe at once rather than after the first period
+    bool stopped = false;
+    const bool found = spin(
+        [&] {
+            if (stop && stop()) {
+                stopped = true;
+                return true;
+            }
+            const auto state = driver.LinkState();
+            return driver.Connected() && (state == LS_POLL || state == LS_WAIT);
+        },
+        timeoutMs);
+    return found && !stopped;
+}
+
+std::string RunTransfer(TVRK_610_d &driver, WorkPicture &picture, TransferJob &job, const TransferWatch &watch)
+{
+    DirectTransferDriver direct(driver);
+    QueuedTransferDriver queued(direct);
+    std::unique_ptr<TThreadFrame> worker;
+    if (job.sending)
+        worker = std::make_unique<TThreadFrameRaw>();
+    else
+        worker = std::make_unique<TThreadFrameReceive>();
+    worker->setDriver(&queued);
+    worker->setWorkPicture(&picture);
+    worker->setKindCode(job.kindCode);
+    worker->setSlotIndex(job.slotIndex);
+    worker->setFrameCount(job.frameCount);
+    worker->setFrameDelay(job.frameDelay);
+    worker->Run();
+    worker->PrepareTransfer();
+    worker->StartTransfer();
+
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    double last = -1.0;
+    bool aborted = false;
+    spin(
+        [&] {
+            if (worker->IsDone())
+                return true;
+            const double percent = worker->ProgressPercent();
+            if (percent != last) {
+                last = percent;
+                sinceProgress.restart();
+                if (watch.progress)
+                    watch.progress(percent);
+            }
+            const bool stalled = !job.sending && sinceProgress.elapsed() > watch.stallMs;  // no time-out of its own
+            if (!aborted && worker->IsBusy() && (stalled || (watch.stop && watch.stop()))) {
+                aborted = true;
+                worker->AbortTransfer();
+            }
+            return false;
+        },
+        -1);
+    if (watch.progress)
+        watch.progress(worker->ProgressPercent());
+    const std::string result = worker->ResultText();
+    job.frameCount = worker->FrameCount();
+    job.frameDelay = worker->FrameDelay();
+    worker->Terminate();  // joins, and carries out any driver call still pending
+    return result;
+}
+
+}  // namespace varnel::logos
