@@ -4,6 +4,7 @@
 // written, link closed, an unwritable file reported without blocking the close).
 #include "app_fixture.h"
 #include "con_type_cfg_form.h"
+#include "signal_close.h"
 #include "startup.h"
 
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 using namespace varnel;
 using namespace varnel::app;
@@ -58,6 +61,7 @@ private slots:
     void settingsAskingForAMissingSerialPort();
     void shutdownWritesSettingsAndClosesTheLink();
     void unwritableSettingsFileIsReportedAndCloseSucceeds();
+    void terminationSignalClosesLikeExit();
     void invalidFileIsWrittenOnlyWhenConfirmed_data();
     void invalidFileIsWrittenOnlyWhenConfirmed();
 };
@@ -160,6 +164,20 @@ void TestStartup::unwritableSettingsFileIsReportedAndCloseSucceeds()
     QVERIFY(s.main().close());
     QCOMPARE(closed.size(), 1);
     QCOMPARE(s.told.size(), 1);
+}
+
+void TestStartup::terminationSignalClosesLikeExit()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("VarnelSerie.ini"));
+    Started s({}, path);
+    closeOnTerminationSignals(&s.main());
+    QSignalSpy closed(&s.main(), &TForm_Main_VarnelOrla::closed);
+    s.main().show();
+    std::raise(SIGTERM);
+    QTRY_COMPARE(closed.size(), 1);
+    QVERIFY(s.main().isHidden());
+    QVERIFY(readAll(path).contains("CheckSum="));
 }
 
 void TestStartup::invalidFileIsWrittenOnlyWhenConfirmed_data()
