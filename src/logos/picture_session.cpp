@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
 namespace varnel::logos {
@@ -23,6 +24,40 @@ bool spin(const std::function<bool()> &done, int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     return done();
 }
+
+// Counts the bytes a transfer exchanges, passing every call on.
+class CountingTransferDriver final : public TransferDriver {
+public:
+    CountingTransferDriver(TransferDriver &inner, TransferStats *stats) : m_inner(inner), m_stats(stats) {}
+    void hookReceive(std::function<void(std::string)> onText) override
+    {
+        m_inner.hookReceive([this, onText = std::move(onText)](std::string text) {
+            m_received += text.size();
+            onText(std::move(text));
+        });
+    }
+    void restoreReceive() override { m_inner.restoreReceive(); }
+    void setConMode(tConnectionMode mode) override { m_inner.setConMode(mode); }
+    void setBaudRate(std::uint32_t baud) override { m_inner.setBaudRate(baud); }
+    void sendRaw(std::string text) override
+    {
+        m_sent += text.size();
+        ++m_sends;
+        m_inner.sendRaw(std::move(text));
+    }
+    void then(std::function<void()> f) override { m_inner.then(std::move(f)); }
+    void flush() override { m_inner.flush(); }
+    void publish()
+    {
+        if (m_stats)
+            *m_stats = {m_sent.load(), m_received.load(), m_sends.load()};
+    }
+
+private:
+    TransferDriver &m_inner;
+    TransferStats *m_stats;
+    std::atomic<std::uint64_t> m_sent{0}, m_received{0}, m_sends{0};
+};
 
 }  // namespace
 
@@ -46,7 +81,8 @@ bool WaitForDevice(TVRK_610_d &driver, int timeoutMs, const std::function<bool()
 std::string RunTransfer(TVRK_610_d &driver, WorkPicture &picture, TransferJob &job, const TransferWatch &watch)
 {
     DirectTransferDriver direct(driver);
-    QueuedTransferDriver queued(direct);
+    CountingTransferDriver counting(direct, watch.stats);
+    QueuedTransferDriver queued(counting);
     std::unique_ptr<TThreadFrame> worker;
     if (job.sending)
         worker = std::make_unique<TThreadFrameRaw>();
@@ -91,6 +127,7 @@ std::string RunTransfer(TVRK_610_d &driver, WorkPicture &picture, TransferJob &j
     job.frameCount = worker->FrameCount();
     job.frameDelay = worker->FrameDelay();
     worker->Terminate();  // joins, and carries out any driver call still pending
+    counting.publish();
     return result;
 }
 

@@ -23,10 +23,18 @@ struct TransferJob {
     std::uint16_t frameDelay = 0; ///< filled in by a retrieval
 };
 
+/// What crossed the link during a transfer (records, replies and "6LM").
+struct TransferStats {
+    std::uint64_t bytesSent = 0;
+    std::uint64_t bytesReceived = 0;
+    std::uint64_t sends = 0;
+};
+
 struct TransferWatch {
     std::function<void(double percent)> progress;  ///< called when the figure changes
     std::function<bool()> stop;                    ///< true: abort the transfer
     int stallMs = 30000;  ///< a retrieval without progress this long is aborted
+    TransferStats *stats = nullptr;  ///< filled in when set
 };
 
 /// Runs one transfer of `picture` with a worker thread, the driver's calls
