@@ -13,7 +13,8 @@ namespace varnel::logos {
 
 namespace {
 
-// Turns the event loop until `done`, waking at least every 20 ms.
+// Turns the event loop until `done`, sleeping until the next event; a 20 ms
+// ticker bounds the wait so the condition is looked at regularly.
 bool spin(const std::function<bool()> &done, int timeoutMs)
 {
     QTimer ticker;
@@ -21,7 +22,7 @@ bool spin(const std::function<bool()> &done, int timeoutMs)
     QElapsedTimer t;
     t.start();
     while (!done() && (timeoutMs < 0 || t.elapsed() < timeoutMs))
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);  // blocks: no polling
     return done();
 }
 
