@@ -145,6 +145,10 @@ TForm_Main_VarnelOrla::~TForm_Main_VarnelOrla()
     if (m_driver)
         for (const auto &b : kBindings)
             m_driver->setHandler(b.event, {});
+    // The companion windows may hold a reference to the driver: they go first.
+    for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        if (w->isWindow())
+            delete w;
 }
 
 void TForm_Main_VarnelOrla::bindNotifications()
@@ -506,7 +510,6 @@ void TForm_Main_VarnelOrla::initialise()
     for (int i = 1; i < 5; ++i)
         m_panels[i]->clear();
     m_panels[2]->setText(QStringLiteral("Software Version : %1").arg(QStringLiteral(VARNEL_APP_VERSION)));
-    m_initialised = true;
 }
 
 // --- notifications ---------------------------------------------------------------
@@ -836,6 +839,11 @@ void TForm_Main_VarnelOrla::applyModel(int model)
 
 void TForm_Main_VarnelOrla::closeEvent(QCloseEvent *event)
 {
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    m_closed = true;
     m_mainTimer->stop();
     writeSettingsFile();
     // The link closes with the driver; its notifications stop first.

@@ -182,7 +182,7 @@ private:
     bool m_consoleArmed = false;
     bool m_blink = false;
     int m_aboutPicture = 1;
-    bool m_initialised = false;
+    bool m_closed = false;  ///< shutdown ran (a second close does nothing more)
 
     QTimer *m_mainTimer = nullptr;
     QLabel *m_panels[5] = {};
