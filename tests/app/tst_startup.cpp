@@ -56,6 +56,7 @@ class TestStartup : public QObject {
     Q_OBJECT
 private slots:
     void windowsCreatedOnceInOrder();
+    void everyControlOfEveryWindowIsNamed();
     void serialPortsReachTheDialog_data();
     void serialPortsReachTheDialog();
     void settingsAskingForAMissingSerialPort();
@@ -94,6 +95,29 @@ void TestStartup::windowsCreatedOnceInOrder()
              QStringLiteral("Device not connected"));
     QVERIFY(s.start->window(QStringLiteral("TConTypeCfgForm"))->findChild<QRadioButton *>(QStringLiteral("radioAmx"))->isHidden());
     QVERIFY(s.told.isEmpty());  // no settings file yet: nothing to warn about
+}
+
+void TestStartup::everyControlOfEveryWindowIsNamed()
+{
+    QTemporaryDir dir;
+    Started s({QStringLiteral("ttyS0")}, dir.filePath(QStringLiteral("VarnelSerie.ini")));
+    TForm_PageAccueil splash;
+    QList<QWidget *> windows{&splash};
+    for (const auto &w : kStartupWindows)
+        windows << s.start->window(QString::fromLatin1(w.className));
+    int checked = 0;
+    for (QWidget *window : windows) {
+        for (QWidget *c : window->findChildren<QWidget *>()) {
+            // Qt's own helpers (menu internals, combo popups) are not ours to name.
+            if (c->objectName().startsWith(QLatin1String("qt_")) || c->inherits("QMenu") ||
+                c->parentWidget()->inherits("QComboBox"))
+                continue;
+            ++checked;
+            QVERIFY2(!c->objectName().isEmpty(),
+                     qPrintable(window->objectName() + QStringLiteral(": ") + QLatin1String(c->metaObject()->className())));
+        }
+    }
+    QVERIFY(checked > 100);
 }
 
 void TestStartup::serialPortsReachTheDialog_data()
