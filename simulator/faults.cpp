@@ -8,8 +8,10 @@ std::string garbageLine(std::mt19937 &rng)
 {
     // No response code starts with '~', and the body holds neither CR, LF,
     // '.' nor ':', so it can be taken for neither a report nor a transfer reply.
+    // At most 10 characters before the line end: a client that trims long runs
+    // without a line end from the front never turns one into a report.
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 #?*&%";
-    std::uniform_int_distribution<int> length(1, 12);
+    std::uniform_int_distribution<int> length(1, 9);
     std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(alphabet)) - 2);
     std::string line = "~";
     const int n = length(rng);
@@ -40,7 +42,7 @@ void FaultShaper::enqueue(std::string text, std::int64_t due)
 
 void FaultShaper::submit(std::string_view text, bool registerAnswer, std::int64_t nowMs, std::uint32_t destination)
 {
-    if (text.empty())
+    if (text.empty() || silent(nowMs))
         return;
     m_destination = destination;
     std::uniform_real_distribution<double> share(0.0, 1.0);

@@ -44,7 +44,8 @@ public:
     void reset(std::int64_t nowMs);
     /// `registerAnswer` is false for transfer replies and records, which are
     /// never dropped nor mixed with garbage. `destination` is the link's own
-    /// tag for where the text goes (the UDP link's peer).
+    /// tag for where the text goes (the UDP link's peer). Nothing is taken
+    /// once the link has gone silent.
     void submit(std::string_view text, bool registerAnswer, std::int64_t nowMs, std::uint32_t destination = 0);
     /// The pieces due by now, in order; each is meant as one write. With
     /// `destinations`, the destination of each piece is appended to it.

@@ -31,8 +31,6 @@ SimLink::SimLink(SimHost &host, QString name, std::uint32_t seedOffset)
     m_session = std::make_unique<SimSession>(
         host.device(),
         [this](std::string_view text, bool registerAnswer) {
-            if (m_shaper.silent(m_host.nowMs()))
-                return;
             m_shaper.submit(text, registerAnswer, m_host.nowMs(), m_destination);
         },
         host.options().faults.nakShare, host.options().faults.seed * 7919u + seedOffset);

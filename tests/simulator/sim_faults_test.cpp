@@ -124,6 +124,7 @@ TEST(SimFaults, GarbageLinesMatchNoRegister)
         }
         ++garbage;
         EXPECT_EQ(line[0], '~');
+        EXPECT_LE(line.size(), 10u) << line;
         EXPECT_EQ(line.find_first_of(".:\r\n"), std::string::npos) << line;
     }
     EXPECT_EQ(answers, 400);  // nothing lost
@@ -142,8 +143,12 @@ TEST(SimFaults, SilentAndCloseCountFromThePeersArrival)
     EXPECT_TRUE(shaper.silent(13000));
     EXPECT_FALSE(shaper.closeDue(14999));
     EXPECT_TRUE(shaper.closeDue(15000));
+    shaper.submit("DEV41\r\n", true, 13000);  // nothing leaves a silent link
+    EXPECT_TRUE(shaper.takeDue(20000).empty());
     shaper.reset(20000);  // a new peer starts afresh
     EXPECT_FALSE(shaper.silent(22000));
+    shaper.submit("DEV41\r\n", true, 22000);
+    EXPECT_EQ(joined(shaper.takeDue(22000)), "DEV41\r\n");
 }
 
 TEST(SimFaults, NakShareRefusesValidRecordsWithoutApplyingThem)
