@@ -315,7 +315,8 @@ private:
     void pace(std::int64_t nowMs)
     {
         const double perMs = m_session->baudRate() / 10.0 / 1000.0;
-        m_credit = std::min(m_credit + double(nowMs - m_lastPace) * perMs, 64.0);
+        // A late tick may catch up on at most 100 ms of line time.
+        m_credit = std::min(m_credit + double(nowMs - m_lastPace) * perMs, std::max(100.0 * perMs, 1.0));
         m_lastPace = nowMs;
         if (m_out.isEmpty()) {
             m_credit = std::min(m_credit, 1.0);

@@ -136,7 +136,8 @@ private slots:
         const double rate = got.size() / seconds;
         qInfo("dump of %lld characters over the serial line in %.2f s: %.0f characters/s", qlonglong(got.size()),
               seconds, rate);
-        QVERIFY2(rate < 1100 && rate > 700, qPrintable(QString::number(rate)));
+        // never faster than the line; slower only when the machine is busy
+        QVERIFY2(rate < 1100 && rate > 400, qPrintable(QString::number(rate)));
         // the link is removed with the simulator
     }
 
