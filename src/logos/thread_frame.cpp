@@ -94,11 +94,15 @@ double TThreadFrame::ProgressPercent() const
 
 void TThreadFrame::Receive(std::string text)
 {
+    // Replies and records both end with a carriage return: text without one
+    // cannot complete a message, so the worker sleeps on.
+    const bool mayComplete = text.find('\r') != std::string::npos;
     {
         std::lock_guard lock(m_textMutex);
         m_receiveText.append(text);
     }
-    Wake();
+    if (mayComplete)
+        Wake();
 }
 
 std::string TThreadFrame::ReceiveText() const

@@ -5,7 +5,8 @@
 // serves it back to a retrieval (groups of 32), and hands every answer to the
 // driver through the event loop, as a real transport does. Knobs: `refuse`
 // chooses records to answer with ".0" (by count and content), `silentFrom` stops
-// answering, `onRecord` sees each record (count, text).
+// answering, `splitAnswers` delivers answers a character at a time, `onRecord`
+// sees each record (count, text).
 // Every call is checked to come on the thread that created the device.
 
 #include "transfer_record.h"
@@ -66,6 +67,7 @@ public:
 
     std::function<bool(int, const TransferMessage &)> refuse;  ///< answer ".0" when true
     int silentFrom = 0;
+    bool splitAnswers = false;  ///< deliver every answer one character at a time
     std::function<void(int, const std::string &)> onRecord;
 
 private:
@@ -75,6 +77,15 @@ private:
             wrongThread = true;
     }
     void answer(std::string text)
+    {
+        if (splitAnswers && text.size() > 1) {
+            for (char c : text)
+                answerPiece(std::string(1, c));
+            return;
+        }
+        answerPiece(std::move(text));
+    }
+    void answerPiece(std::string text)
     {
         QMetaObject::invokeMethod(
             &m_context,  // dropped with the device

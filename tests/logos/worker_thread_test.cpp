@@ -135,6 +135,25 @@ TEST_F(WorkerThreadTest, PictureGoesOutAndComesBackThroughTheDriver)
     expectDriverRestored();
 }
 
+TEST_F(WorkerThreadTest, AnswersArrivingACharacterAtATime)
+{
+    picture.image = testPicture(20, 9);
+    device->splitAnswers = true;
+    TThreadFrameRaw sender;
+    begin(sender, kKindStillLogo, 2, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_EQ(sender.ResultText(), "");
+    EXPECT_EQ(storedImage(), picture.image);
+
+    WorkPicture back;
+    TThreadFrameReceive receiver;
+    begin(receiver, kKindStillLogo, 2, back);
+    ASSERT_TRUE(runUntil([&] { return receiver.IsDone(); }));
+    EXPECT_EQ(receiver.ResultText(), "");
+    EXPECT_EQ(back.image, picture.image);
+    expectDriverRestored();
+}
+
 TEST_F(WorkerThreadTest, RefusedHeaderAndRedRecordsAreSentAgain)
 {
     // The header and the red component are the records sent again at once after a
