@@ -615,10 +615,18 @@ void TForm_Main_VarnelOrla::rs232LanSetup()
     auto *dlg = m_companions.connectionDialog;
     if (!dlg)
         return;
-    dlg->load(m_link->read());
+    const LinkParameters before = m_link->read();
+    dlg->load(before);
+    // Loading may replace a port that is not in the list by the first one; that
+    // is no change the operator made, and must not reconnect the link.
+    const QString loadedPort = dlg->Port();
     dlg->exec();
-    if (dlg->isAccepted())
-        applyLinkParameters(*m_link, dlg->parameters());
+    if (dlg->isAccepted()) {
+        LinkParameters wanted = dlg->parameters();
+        if (wanted.port == loadedPort)
+            wanted.port = before.port;
+        applyLinkParameters(*m_link, wanted);
+    }
     // The panel shows what is in force, also after "Cancel".
     refreshLinkPanel();
 }

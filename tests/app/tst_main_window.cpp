@@ -443,13 +443,17 @@ void TestMainWindow::consoleKeyNeedsPointerOverStatusBar()
 
 void TestMainWindow::rs232LanSetup_data()
 {
+    QTest::addColumn<QString>("driverPort");
     QTest::addColumn<QString>("address");
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QStringList>("writes");
-    QTest::newRow("unchanged") << QStringLiteral("192.168.0.10") << false << QStringList{};
-    QTest::newRow("cancelled") << QStringLiteral("127.0.0.1") << true << QStringList{};
+    QTest::newRow("unchanged") << QStringLiteral("ttyS0") << QStringLiteral("192.168.0.10") << false << QStringList{};
+    QTest::newRow("unchanged, port not in the list")
+        << QStringLiteral("ttyACM9") << QStringLiteral("192.168.0.10") << false << QStringList{};
+    QTest::newRow("unchanged, no port") << QString() << QStringLiteral("192.168.0.10") << false << QStringList{};
+    QTest::newRow("cancelled") << QStringLiteral("ttyS0") << QStringLiteral("127.0.0.1") << true << QStringList{};
     QTest::newRow("new address reconnects")
-        << QStringLiteral("127.0.0.1") << false
+        << QStringLiteral("ttyS0") << QStringLiteral("127.0.0.1") << false
         << QStringList{QStringLiteral("ConType=0"), QStringLiteral("Port=ttyS0"), QStringLiteral("IpLocalPort=10000"),
                        QStringLiteral("IpRemotePort=10500"), QStringLiteral("IpRemoteAddress=127.0.0.1"),
                        QStringLiteral("ConType=3")};
@@ -457,12 +461,13 @@ void TestMainWindow::rs232LanSetup_data()
 
 void TestMainWindow::rs232LanSetup()
 {
+    QFETCH(QString, driverPort);
     QFETCH(QString, address);
     QFETCH(bool, cancel);
     auto driver = std::make_unique<TVRK_610_d>();
     auto link = std::make_unique<RecordingLink>();
     RecordingLink *rec = link.get();
-    rec->current = {tConnectionType::CON_TCP, QStringLiteral("ttyS0"), 10000, 10500, QStringLiteral("192.168.0.10")};
+    rec->current = {tConnectionType::CON_TCP, driverPort, 10000, 10500, QStringLiteral("192.168.0.10")};
     TForm_Main_VarnelOrla window(std::move(driver), std::move(link));
     window.initialise();
     TConTypeCfgForm dialog(&window);
