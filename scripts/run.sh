@@ -8,7 +8,7 @@ cmake -S . -B build -G Ninja
 cmake --build build -j "$(nproc)" --target varnelserie varnel-sim
 
 port=10500
-./build/bin/varnel-sim --tcp "127.0.0.1:$port" --model VRK610 &
+./build/bin/varnel-sim --tcp --tcp-port "$port" --model VRK610 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true' EXIT
 
