@@ -39,6 +39,8 @@ void TThreadFrame::PrepareTransfer()
 
 void TThreadFrame::StartTransfer()
 {
+    if (m_busy || m_startRequest)
+        return;  // one transfer at a time
     if (!m_driver || !m_picture) {
         SetResult(kTextFailure);
         m_done = true;

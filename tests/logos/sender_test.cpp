@@ -217,6 +217,8 @@ TEST_F(SenderTest, UserAbortAndTerminationRestoreTheDriver)
     start();
     enterRaw();
     ack();
+    worker.StartTransfer();  // ignored while busy
+    EXPECT_EQ(std::count(driver.log.begin(), driver.log.end(), "hook"), 1);
     worker.AbortTransfer();
     EXPECT_EQ(worker.ResultText(), kTextAborted);
     settle(worker, now);
