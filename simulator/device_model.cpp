@@ -292,6 +292,8 @@ bool DeviceModel::accepts(std::uint16_t index, std::uint32_t v) const
     const auto &info = registerInfo(index);
     if (!info.writable)
         return false;
+    if (static_cast<Reg>(index) == Reg::MESSCTRL)
+        return v <= 6;  // beyond the table's 0..4: 5 and 6 clear the ON and OFF messages
     if (v < static_cast<std::uint32_t>(std::max(info.minimum, 0)) || v > static_cast<std::uint32_t>(info.maximum))
         return false;
     switch (static_cast<Reg>(index)) {
@@ -301,8 +303,6 @@ bool DeviceModel::accepts(std::uint16_t index, std::uint32_t v) const
         return m_spec.preview && validSource(v);
     case Reg::SYNCLOSS:
         return v == 0 || validSource(v);
-    case Reg::LCURRENT:
-        return true;
     default:
         return true;
     }
@@ -478,6 +478,13 @@ void DeviceModel::afterWrite(std::uint16_t index, std::uint32_t v, bool changed)
     case Reg::LMODE:
         updateCaptureSize(true);
         break;
+    case Reg::MESSON:
+    case Reg::MESSOFF:
+        messageWritten(r == Reg::MESSON ? 0 : 1, v);
+        break;
+    case Reg::MESSCTRL:
+        messageControl(v);
+        return;
     case Reg::STBDBG:
         setAndBroadcast(Reg::DATADBG, (m_reg[idx(Reg::DATADBG)] | v) & 0xFFFF);
         return;
@@ -514,6 +521,51 @@ void DeviceModel::settingChanged()
         if (generation == m_storeFlagGeneration && m_reg[idx(Reg::STORE)] == 1)
             setAndBroadcast(Reg::STORE, 0);
     });
+}
+
+// --- projector messages -----------------------------------------------------------------
+
+void DeviceModel::messageWritten(int which, std::uint32_t byte)
+{
+    // One byte per write at the current position; the terminating 0 ends the
+    // message and returns the position to the start for the next one.
+    const Reg position = which == 0 ? Reg::IMESSON : Reg::IMESSOFF;
+    const std::uint32_t at = m_reg[idx(position)];
+    m_messages[which][at] = static_cast<std::uint8_t>(byte);
+    setAndBroadcast(position, byte == 0 ? 0 : std::min<std::uint32_t>(at + 1, 50));
+}
+
+void DeviceModel::messageControl(std::uint32_t control)
+{
+    switch (control) {
+    case 1:
+    case 2:
+        setAndBroadcast(control == 1 ? Reg::IMESSON : Reg::IMESSOFF, 0);
+        return;
+    case 3:
+    case 4: {  // read back: each byte after its position, up to the terminating 0
+        const int which = control == 3 ? 0 : 1;
+        const Reg position = which == 0 ? Reg::IMESSON : Reg::IMESSOFF;
+        const Reg data = which == 0 ? Reg::MESSON : Reg::MESSOFF;
+        for (std::uint32_t i = 0; i <= 50; ++i) {
+            const std::uint8_t byte = i == 50 ? 0 : m_messages[which][i];
+            setAndBroadcast(position, i);
+            setAndBroadcast(data, byte);
+            if (byte == 0)
+                break;
+        }
+        setAndBroadcast(position, 0);
+        return;
+    }
+    case 5:
+    case 6:
+        m_messages[control - 5].fill(0);
+        setAndBroadcast(control == 5 ? Reg::IMESSON : Reg::IMESSOFF, 0);
+        setAndBroadcast(Reg::MESSCTRL, 0);  // a clear is done at once; 0 is what clients know
+        return;
+    default:
+        return;
+    }
 }
 
 // --- transitions ------------------------------------------------------------------

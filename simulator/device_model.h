@@ -127,6 +127,8 @@ private:
     /// Recomputes LEMPTYL/LEMPTYF; true when they changed.
     bool updateMemoryBits();
     void announceMemoryBits();
+    void messageWritten(int which, std::uint32_t byte);
+    void messageControl(std::uint32_t control);
     bool validSource(std::uint32_t source) const;
 
     ModelSpec m_spec;
@@ -139,6 +141,9 @@ private:
     std::array<std::array<std::uint32_t, kChannelCount>, kRegisterCount> m_channel{};
     std::array<std::array<std::uint32_t, 4>, 3> m_octets{};  ///< local, remote, gateway
     std::array<std::uint32_t, 3> m_ports{};
+
+    /// The projector ON and OFF messages, one byte per position 0..50.
+    std::array<std::array<std::uint8_t, 51>, 2> m_messages{};
 
     std::array<std::optional<StoredPicture>, 10> m_logos;   ///< index 1..9
     std::array<std::optional<StoredPicture>, 5> m_frames;   ///< index 1..4

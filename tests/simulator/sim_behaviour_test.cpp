@@ -186,6 +186,19 @@ TEST(SimBehaviour, AbortStopsAStoreWithoutChangingTheMemory)
     EXPECT_EQ(peer.device.value(Reg::LEMPTYL), 511u);
 }
 
+TEST(SimBehaviour, ProjectorMessagesAreWrittenAndReadBackByteByByte)
+{
+    SimPeer peer;
+    EXPECT_EQ(peer.send("65wo"), "wo65\r\nwi1\r\n");
+    peer.send("13wo66wo");
+    EXPECT_EQ(peer.send("0wo"), "wo0\r\nwi0\r\n");  // the end: next message starts afresh
+    EXPECT_EQ(peer.send("3wt"), "wt3\r\nwi0\r\nwo65\r\nwi1\r\nwo13\r\nwi2\r\nwo66\r\nwi3\r\nwo0\r\nwi0\r\n");
+    EXPECT_EQ(peer.send("4wt"), "wt4\r\nwI0\r\nwf0\r\nwI0\r\n");  // the OFF message is empty
+    EXPECT_EQ(peer.send("5wt"), "wt5\r\nwi0\r\nwt0\r\n");  // clear the ON message
+    EXPECT_EQ(peer.send("3wt"), "wt3\r\nwi0\r\nwo0\r\nwi0\r\n");
+    EXPECT_EQ(peer.send("7wt"), "wt3\r\n");  // refused: the control is kept
+}
+
 TEST(SimBehaviour, OutputFormatSetsTheOutputSizes)
 {
     SimPeer peer;
