@@ -449,7 +449,7 @@ void DeviceModel::afterWrite(std::uint16_t index, std::uint32_t v, bool changed)
         return;
     case Reg::FRESET:
         if (v == 1)
-            selfReset(r, 2000);
+            selfReset(r, 2000, [this] { factoryReset(); });
         return;
     case Reg::LSTORE:
         if (v == 1 && !m_storeRunning)
@@ -521,6 +521,48 @@ void DeviceModel::settingChanged()
         if (generation == m_storeFlagGeneration && m_reg[idx(Reg::STORE)] == 1)
             setAndBroadcast(Reg::STORE, 0);
     });
+}
+
+// --- factory settings ----------------------------------------------------------------------
+
+void DeviceModel::factoryReset()
+{
+    // Every setting goes back to its factory value and is reported; the
+    // framings (picture position and size), the network settings, the
+    // selections and the picture memories are kept.
+    const DeviceModel factory(m_spec);
+    auto kept = [](int i) {
+        return (i >= idx(Reg::HPOSM) && i <= idx(Reg::VSIZM)) || (i >= idx(Reg::HPOSP) && i <= idx(Reg::VSIZP)) ||
+               (i >= idx(Reg::LANENABLE) && i <= idx(Reg::TCPIP)) || isAction(static_cast<std::uint16_t>(i));
+    };
+    for (int i = 0; i < kRegisterCount; ++i) {
+        const auto index = static_cast<std::uint16_t>(i);
+        const RegisterInfo &info = registerInfo(index);
+        if (!info.writable || kept(i) || info.storage != Storage::Plain || m_reg[i] == factory.m_reg[i])
+            continue;
+        m_reg[i] = factory.m_reg[i];
+        broadcast(report(index));
+    }
+    const std::uint32_t pchan = m_reg[idx(Reg::PCHAN)];
+    bool anySelected = false;
+    for (int ch = 1; ch <= kChannelCount; ++ch) {
+        bool selected = false;
+        for (int i = 0; i < kRegisterCount; ++i) {
+            const auto index = static_cast<std::uint16_t>(i);
+            if (registerInfo(index).storage != Storage::PerChannel ||
+                m_channel[i][ch - 1] == factory.m_channel[i][ch - 1])
+                continue;
+            if (!selected) {
+                broadcast(report(idx(Reg::PCHAN), static_cast<std::uint32_t>(ch)));
+                selected = anySelected = true;
+            }
+            m_channel[i][ch - 1] = factory.m_channel[i][ch - 1];
+            broadcast(report(index, m_channel[i][ch - 1]));
+        }
+    }
+    if (anySelected)  // clients keep the device's own selection
+        broadcast(report(idx(Reg::PCHAN), pchan));
+    updateOutputSize(true);
 }
 
 // --- projector messages -----------------------------------------------------------------

@@ -127,6 +127,7 @@ private:
     /// Recomputes LEMPTYL/LEMPTYF; true when they changed.
     bool updateMemoryBits();
     void announceMemoryBits();
+    void factoryReset();
     void messageWritten(int which, std::uint32_t byte);
     void messageControl(std::uint32_t control);
     bool validSource(std::uint32_t source) const;

@@ -186,6 +186,31 @@ TEST(SimBehaviour, AbortStopsAStoreWithoutChangingTheMemory)
     EXPECT_EQ(peer.device.value(Reg::LEMPTYL), 511u);
 }
 
+TEST(SimBehaviour, FactoryResetReportsEverySettingItRestores)
+{
+    SimPeer peer;
+    TVRK_610_d driver;
+    driver.SetRanges(&VarRanges, false);
+    driver.ReceiveText(peer.send("1#\r\n"));
+    // settings away from the factory values, a framing, a network address
+    driver.ReceiveText(peer.send("1PC20AL3PC1PP4PC3BR6OF7HP1na10nw"));
+    driver.ReceiveText(peer.after(5000));
+    driver.ReceiveText(peer.send("1YR"));
+    const std::string reports = peer.after(2000);
+    driver.ReceiveText(reports);
+    EXPECT_EQ(reports.substr(reports.size() - 5), "YR0\r\n");
+    EXPECT_EQ(peer.device.value(Reg::BRGTM), 128u);
+    EXPECT_EQ(peer.device.value(Reg::OFMTM), 2u);
+    EXPECT_EQ(peer.device.value(Reg::OHSIZM), 1024u);
+    EXPECT_EQ(peer.device.channelValue(idx(Reg::ALEV), 1), 48u);
+    EXPECT_EQ(peer.device.channelValue(idx(Reg::PPROC), 3), 0u);
+    EXPECT_EQ(peer.device.value(Reg::HPOSM), 7u);  // framings are kept
+    EXPECT_EQ(dotted(peer.device, 1), "10.168.0.10");
+    EXPECT_EQ(peer.device.value(Reg::PCHAN), 4u);
+    // a client that saw only the reports agrees with the device
+    expectMirrors(driver, peer.device, [&](int ch) { driver.ReceiveText(peer.send(std::to_string(ch) + "PC")); });
+}
+
 TEST(SimBehaviour, ProjectorMessagesAreWrittenAndReadBackByteByByte)
 {
     SimPeer peer;
