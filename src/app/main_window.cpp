@@ -3,7 +3,10 @@
 #include "con_type_cfg_form.h"
 #include "lan_dlg.h"
 #include "model_catalogue.h"
+#include "input_selection.h"
 #include "out_of_range.h"
+#include "settings_pages.h"
+#include "user_famx_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,6 +55,18 @@ constexpr std::array kBindings{
                         &M::VRK_610_d1LOCAL_PORTchange},
     NotificationBinding{eventOf(Event::OnREMOTE_PORTchange), "VRK_610_d1REMOTE_PORTchange",
                         &M::VRK_610_d1REMOTE_PORTchange},
+#define VARNEL_INPUT_BINDING(name) NotificationBinding{eventOf(Reg::name), "VRK_610_d1" #name "change", &M::VRK_610_d1##name##change}
+    VARNEL_INPUT_BINDING(ICHM),     VARNEL_INPUT_BINDING(ICHNM),    VARNEL_INPUT_BINDING(ICHP),
+    VARNEL_INPUT_BINDING(ICHNP),    VARNEL_INPUT_BINDING(IFRZM),    VARNEL_INPUT_BINDING(IFRZP),
+    VARNEL_INPUT_BINDING(OBLACKM),  VARNEL_INPUT_BINDING(TAKE),     VARNEL_INPUT_BINDING(EFFON),
+    VARNEL_INPUT_BINDING(PCHAN),    VARNEL_INPUT_BINDING(PENA),     VARNEL_INPUT_BINDING(PLOAD),
+    VARNEL_INPUT_BINDING(PRGBI),    VARNEL_INPUT_BINDING(PISTD),    VARNEL_INPUT_BINDING(PPROC),
+    VARNEL_INPUT_BINDING(PVISC),    VARNEL_INPUT_BINDING(ALEV),     VARNEL_INPUT_BINDING(ABAL),
+    VARNEL_INPUT_BINDING(LDISPLAY), VARNEL_INPUT_BINDING(USERFAMM), VARNEL_INPUT_BINDING(USERFAMP),
+    VARNEL_INPUT_BINDING(FAMLISTM), VARNEL_INPUT_BINDING(FAMLISTP), VARNEL_INPUT_BINDING(REFREQM),
+    VARNEL_INPUT_BINDING(REFSTAM),  VARNEL_INPUT_BINDING(SYNCLOSS), VARNEL_INPUT_BINDING(EIPSIGP),
+    VARNEL_INPUT_BINDING(IFAMM),    VARNEL_INPUT_BINDING(IFAMP),
+#undef VARNEL_INPUT_BINDING
 };
 
 const QString kNotConnected = QStringLiteral("Device not connected");
@@ -123,6 +138,7 @@ TForm_Main_VarnelOrla::TForm_Main_VarnelOrla(std::unique_ptr<TVRK_610_d> driver,
         m_link = makeDriverLinkAccess(*m_driver);
     buildMenusAndToolBars();
     buildRegions();
+    buildInputSelection();
     buildStatusBar();
     buildPanels();
     // A fixed-size tool surface.
@@ -194,12 +210,12 @@ void TForm_Main_VarnelOrla::buildMenusAndToolBars()
 
     auto *controls = bar->addMenu(QStringLiteral("&Controls"));
     controls->setObjectName(QStringLiteral("menuControls"));
-    auto *autolock = addCommand(controls, QStringLiteral("No input signal autolock"), "actionAutolock");
+    m_autolockAction = addCommand(controls, QStringLiteral("No input signal autolock"), "actionAutolock");
     m_autotakeAction = addCommand(controls, QStringLiteral("Autotake"), "actionAutotake");
     auto *standBy = addCommand(controls, QStringLiteral("Stand by"), "actionStandBy");
     auto *keyLocking = addCommand(controls, QStringLiteral("Key locking"), "actionKeyLocking");
-    auto *syncLoss = addCommand(controls, QStringLiteral("Input Sync-Loss"), "actionInputSyncLoss");
-    auto *inputFormat = addCommand(controls, QStringLiteral("Input Format"), "actionInputFormat");
+    m_syncLossAction = addCommand(controls, QStringLiteral("Input Sync-Loss"), "actionInputSyncLoss");
+    m_inputFormatAction = addCommand(controls, QStringLiteral("Input Format"), "actionInputFormat");
     m_edidAction = addCommand(controls, QStringLiteral("EDID DVI"), "actionEdidDvi");
     auto *erase = addCommand(controls, QStringLiteral("Erase all memories"), "actionEraseAllMemories");
     auto *defaults = addCommand(controls, QStringLiteral("Default values"), "actionDefaultValues");
@@ -224,8 +240,8 @@ void TForm_Main_VarnelOrla::buildMenusAndToolBars()
 
     // Commands whose windows and device functions come with later work stay
     // visible but disabled, so the menu shows the whole product without dead clicks.
-    for (auto *a : {newA, openA, saveA, saveAsA, loadConfig, saveConfig, autolock, m_autotakeAction, standBy,
-                    keyLocking, syncLoss, inputFormat, m_edidAction, erase, defaults, autoSettings})
+    for (auto *a : {newA, openA, saveA, saveAsA, loadConfig, saveConfig, m_autotakeAction, standBy, keyLocking,
+                    m_edidAction, erase, defaults, autoSettings})
         a->setEnabled(false);
 
     auto *filesBar = addToolBar(QStringLiteral("Files"));
@@ -266,11 +282,21 @@ void TForm_Main_VarnelOrla::buildRegions()
     auto *inputRow = new QHBoxLayout;
     auto *frameRow = new QHBoxLayout;
     for (int s = 1; s <= 8; ++s) {
+        // Each input: its selection button with the input's logo button below.
         auto *b = makeButton(QStringLiteral("Input %1").arg(s), QStringLiteral("buttonInput%1").arg(s), m_inputPanel);
         b->setMinimumHeight(56);
-        b->setCheckable(true);
+        b->setIconSize(QSize(28, 22));
+        b->setStyleSheet(QStringLiteral("padding: 2px 1px"));
         m_sourceButtons[s] = b;
-        inputRow->addWidget(b);
+        auto *logo = makeButton(QStringLiteral("OFF"), QStringLiteral("buttonLogo%1").arg(s), m_inputPanel);
+        logo->setAccessibleDescription(QStringLiteral("Logo display of input %1").arg(s));
+        logo->setToolTip(QStringLiteral("Logo display of input %1").arg(s));
+        m_logoButtons[s] = logo;
+        auto *column = new QVBoxLayout;
+        column->setSpacing(2);
+        column->addWidget(b);
+        column->addWidget(logo);
+        inputRow->addLayout(column);
     }
     for (int f = 1; f <= 4; ++f) {
         auto *b = makeButton(QStringLiteral("Frame %1").arg(f), QStringLiteral("buttonFrame%1").arg(f), m_inputPanel);
@@ -510,6 +536,19 @@ void TForm_Main_VarnelOrla::initialise()
     for (int i = 1; i < 5; ++i)
         m_panels[i]->clear();
     m_panels[2]->setText(QStringLiteral("Software Version : %1").arg(QStringLiteral(VARNEL_APP_VERSION)));
+
+    // The settings page set goes into the Settings window, "Inputs Settings" first.
+    if (m_companions.settings)
+        installSettingsPages(m_companions.settings, m_settingsPages->pages);
+    if (auto *famx = m_companions.userFamx) {
+        famx->bind(*m_driver);
+        connect(m_inputFormatAction, &QAction::triggered, famx, [famx] {
+            famx->show();
+            famx->raise();
+        });
+    } else {
+        m_inputFormatAction->setEnabled(false);
+    }
 }
 
 // --- notifications ---------------------------------------------------------------
@@ -676,6 +715,7 @@ void TForm_Main_VarnelOrla::setAboutPicture(int picture)
 
 void TForm_Main_VarnelOrla::mainTimerTick()
 {
+    inputsTick();
     if (++m_phase >= 2) {
         m_phase = 0;
         oneSecondPhase();
@@ -841,6 +881,10 @@ void TForm_Main_VarnelOrla::applyModel(int model)
     // 13. DVI.
     if (!f.dvi)
         m_edidAction->setVisible(false);
+
+    // Input selection, the inputs page, the sync-loss menu, the reference list and
+    // the input format window (steps 4, 5, 6, 9 and 13 for those controls).
+    applyModelToInputs(model);
 }
 
 // --- shutdown --------------------------------------------------------------------

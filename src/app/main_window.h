@@ -34,6 +34,9 @@ namespace varnel::app {
 class TConTypeCfgForm;
 class TLanDlg;
 class TForm_Main_VarnelOrla;
+class TForm_UserFamx;
+class TInputSelection;
+struct SettingsPages;
 
 /// One row of the notification binding: a driver event and the window's handler.
 struct NotificationBinding {
@@ -51,6 +54,7 @@ struct Companions {
     QWidget *settings = nullptr;
     QWidget *status = nullptr;
     QWidget *customize = nullptr;
+    TForm_UserFamx *userFamx = nullptr;
 };
 
 class TForm_Main_VarnelOrla : public QMainWindow {
@@ -135,6 +139,41 @@ public:
     void VRK_610_d1GATEWAY_IPchange(TVRK_610_d &sender, int nroVarnel);
     void VRK_610_d1LOCAL_PORTchange(TVRK_610_d &sender, int nroVarnel);
     void VRK_610_d1REMOTE_PORTchange(TVRK_610_d &sender, int nroVarnel);
+    // Input selection and switching (main_window_inputs.cpp).
+    void VRK_610_d1ICHMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1ICHNMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1ICHPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1ICHNPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1IFRZMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1IFRZPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1OBLACKMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1TAKEchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1EFFONchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PCHANchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PENAchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PLOADchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PRGBIchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PISTDchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PPROCchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1PVISCchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1ALEVchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1ABALchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1LDISPLAYchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1USERFAMMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1USERFAMPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1FAMLISTMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1FAMLISTPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1REFREQMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1REFSTAMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1SYNCLOSSchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1EIPSIGPchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1IFAMMchange(TVRK_610_d &sender, int nroVarnel);
+    void VRK_610_d1IFAMPchange(TVRK_610_d &sender, int nroVarnel);
+
+    /// The source buttons, switching buttons and channel cache.
+    TInputSelection &inputSelection() { return *m_inputs; }
+    /// The settings page set (moved into the "Settings" window at start-up).
+    const SettingsPages &settingsPages() const { return *m_settingsPages; }
 
 signals:
     /// The About window's model picture (1..11 while not connected, else the model's).
@@ -161,6 +200,10 @@ private:
     void showPleaseWait(bool connectedImage);
     void setAboutPicture(int picture);
     QAction *addCommand(QMenu *menu, const QString &caption, const char *name);
+    void buildInputSelection();
+    void refreshNotAvailable();
+    void inputsTick();
+    void applyModelToInputs(int model);
 
     std::unique_ptr<TVRK_610_d> m_driver;
     std::unique_ptr<LinkAccess> m_link;
@@ -218,6 +261,12 @@ private:
     QAction *m_deviceLanAction = nullptr;
     QAction *m_autotakeAction = nullptr;
     QAction *m_edidAction = nullptr;
+    QAction *m_syncLossAction = nullptr;
+    QAction *m_autolockAction = nullptr;
+    QAction *m_inputFormatAction = nullptr;
+    QPushButton *m_logoButtons[9] = {};  // [1..8]
+    TInputSelection *m_inputs = nullptr;
+    std::unique_ptr<SettingsPages> m_settingsPages;
 };
 
 }  // namespace varnel::app

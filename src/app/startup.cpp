@@ -2,6 +2,7 @@
 
 #include "con_type_cfg_form.h"
 #include "lan_dlg.h"
+#include "user_famx_form.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -107,6 +108,8 @@ QWidget *AppStart::create(const StartupWindow &w)
         return new TConTypeCfgForm(m_main.get());
     if (name == QLatin1String("TLanDlg"))
         return new TLanDlg(m_main.get());
+    if (name == QLatin1String("TForm_UserFamx"))
+        return new TForm_UserFamx(m_main.get());
     return new TPlainWindow(name, caption, m_main.get());
 }
 
@@ -146,6 +149,7 @@ void AppStart::run()
     c.settings = window(QStringLiteral("TForm_Settings"));
     c.status = window(QStringLiteral("TForm_Status"));
     c.customize = window(QStringLiteral("TForm_Customize"));
+    c.userFamx = qobject_cast<TForm_UserFamx *>(window(QStringLiteral("TForm_UserFamx")));
     m_main->setCompanions(c);
     m_main->setMessageHooks(m_options.tell, m_options.ask);
     m_main->initialise();
