@@ -6,6 +6,7 @@
 // worker destroyed mid-way) the driver is left in MODE_VAR at 9600 baud with
 // its previous receive handler.
 #include "fake_picture_device.h"
+#include "script_driver.h"
 #include "queued_transfer_driver.h"
 #include "thread_frame.h"
 
@@ -236,4 +237,47 @@ TEST_F(WorkerThreadTest, WorkerDestroyedMidTransferLeavesTheDriverRestored)
     sender.reset();  // no event processing between this and the checks
     expectDriverRestored();
     EXPECT_TRUE(device->aborted);
+}
+
+TEST(QueuedTransferDriverTest, CallsFromAnotherThreadRunInOrderOnTheOwnerThread)
+{
+    app();
+    struct Recorder : test::ScriptDriver {
+        std::vector<std::thread::id> threads;
+        void sendRaw(std::string text) override
+        {
+            threads.push_back(std::this_thread::get_id());
+            ScriptDriver::sendRaw(std::move(text));
+        }
+    } inner;
+    auto queued = std::make_unique<QueuedTransferDriver>(inner);
+    bool finished = false;
+    std::thread worker([&] {
+        queued->setConMode(tConnectionMode::MODE_RAW);
+        for (int i = 0; i < 100; ++i)
+            queued->sendRaw(std::to_string(i));
+        queued->setBaudRate(9600);
+        queued->then([&] { finished = true; });
+    });
+    worker.join();
+    EXPECT_TRUE(inner.log.empty()) << "nothing runs on the calling thread";
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(finished);
+    ASSERT_EQ(inner.log.size(), 102u);
+    EXPECT_EQ(inner.log.front(), "mode RAW");
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(inner.log[std::size_t(i + 1)], "send " + std::to_string(i));
+    EXPECT_EQ(inner.log.back(), "baud 9600");
+    for (const auto &id : inner.threads)
+        EXPECT_EQ(id, std::this_thread::get_id());
+
+    // pending calls are carried out by flush (and by destruction), never lost
+    queued->sendRaw("late");
+    queued->flush();
+    EXPECT_EQ(inner.log.back(), "send late");
+    queued->sendRaw("last");
+    queued.reset();  // its posted drain is dropped with it
+    EXPECT_EQ(inner.log.back(), "send last");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(std::count(inner.log.begin(), inner.log.end(), "send last"), 1);
 }
