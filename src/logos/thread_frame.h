@@ -172,8 +172,9 @@ protected:
 
 private:
     std::int64_t TimeoutCheck(std::int64_t now);
-    /// A waiting step: on ACK calls `onAck` and returns true; on anything else
-    /// returns to the resume step (or aborts after repeated refusals).
+    /// A waiting step: on ACK calls `onAck`; on a refusal or an unexpected record
+    /// goes back to the resume step (or aborts after repeated refusals); on
+    /// nothing checks the time-out. Returns when the next cycle is due.
     std::int64_t AwaitAck(std::int64_t now, const std::function<void()> &onAck);
     /// Counts a refusal of the record sent by `refused`; true when it was one too many.
     bool Refused(Step refused);
