@@ -86,13 +86,14 @@ TInputSelection::TInputSelection(TVRK_610_d &driver, const Widgets &widgets, QOb
 
     for (int k = 1; k <= kSources; ++k) {
         QPushButton *b = m_w.sources[std::size_t(k)];
-        b->setCheckable(false);
+        // Pressed shows the device's state; a click does not keep its own toggle.
+        b->setCheckable(true);
         if (k <= 8)
             b->setIcon(idleGlyph());
         connect(b, &QPushButton::clicked, this, [this, k] { sourcePressed(k); });
     }
     connect(m_w.sources[0], &QPushButton::clicked, this, &TInputSelection::blackPressed);
-    m_w.sources[0]->setCheckable(false);
+    m_w.sources[0]->setCheckable(true);
     for (int k = 1; k <= 8; ++k)
         if (QPushButton *l = m_w.logos[std::size_t(k)])
             connect(l, &QPushButton::clicked, this, [this, k] { logoPressed(k); });
@@ -104,7 +105,7 @@ TInputSelection::TInputSelection(TVRK_610_d &driver, const Widgets &widgets, QOb
         connect(s, &QPushButton::clicked, this, &TInputSelection::switchPressed);
     }
     for (QPushButton *f : {m_w.freezeMain, m_w.freezePreview})
-        f->setCheckable(false);
+        f->setCheckable(true);
     render();
 }
 
@@ -154,7 +155,8 @@ void TInputSelection::setModel(int model)
 
 void TInputSelection::buildMenus(QAction *syncLoss, QAction *autolock)
 {
-    auto *loss = new QMenu(QStringLiteral("Input Sync-Loss"));
+    auto *owner = qobject_cast<QWidget *>(parent());
+    auto *loss = new QMenu(QStringLiteral("Input Sync-Loss"), owner);
     loss->setObjectName(QStringLiteral("menuInputSyncLoss"));
     auto *lossGroup = new QActionGroup(loss);
     for (int v = 0; v <= kSources; ++v) {
@@ -172,9 +174,8 @@ void TInputSelection::buildMenus(QAction *syncLoss, QAction *autolock)
         m_syncLossItems[std::size_t(v)] = a;
     }
     syncLoss->setMenu(loss);
-    connect(syncLoss, &QObject::destroyed, loss, &QObject::deleteLater);
 
-    auto *lock = new QMenu(QStringLiteral("No input signal autolock"));
+    auto *lock = new QMenu(QStringLiteral("No input signal autolock"), owner);
     lock->setObjectName(QStringLiteral("menuAutolock"));
     auto *lockGroup = new QActionGroup(lock);
     m_autolockOn = lock->addAction(QStringLiteral("On"));
@@ -195,7 +196,6 @@ void TInputSelection::buildMenus(QAction *syncLoss, QAction *autolock)
         m_driver.setEIPSIGP(1);
     });
     autolock->setMenu(lock);
-    connect(autolock, &QObject::destroyed, lock, &QObject::deleteLater);
     syncLossReported();
     autolockReported();
 }
@@ -237,16 +237,19 @@ void TInputSelection::freezeMainPressed()
     m_driver.setIFRZM(v);
     if (!m_features.previewOutput)
         m_driver.setIFRZP(v);
+    freezeReported();
 }
 
 void TInputSelection::freezePreviewPressed()
 {
     m_driver.setIFRZP(m_driver.IFRZP() ? 0 : 1);
+    freezeReported();
 }
 
 void TInputSelection::blackPressed()
 {
     m_driver.setOBLACKM(m_driver.OBLACKM() ? 0 : 1);
+    render();
 }
 
 void TInputSelection::switchPressed()
@@ -312,12 +315,8 @@ void TInputSelection::pendingReported()
 void TInputSelection::freezeReported()
 {
     // Pressed while frozen; the main timer makes a frozen button blink.
-    m_w.freezeMain->setCheckable(true);
     m_w.freezeMain->setChecked(m_driver.IFRZM() == 1);
-    m_w.freezeMain->setCheckable(false);
-    m_w.freezePreview->setCheckable(true);
     m_w.freezePreview->setChecked(m_driver.IFRZP() == 1);
-    m_w.freezePreview->setCheckable(false);
 }
 
 void TInputSelection::blackReported()
@@ -419,9 +418,7 @@ void TInputSelection::applyLook(int source, const SourceLook &look)
 {
     QPushButton *b = m_w.sources[std::size_t(source)];
     m_looks[std::size_t(source)] = look;
-    b->setCheckable(true);
     b->setChecked(look.pressed);
-    b->setCheckable(false);
     QFont f = b->font();
     f.setBold(look.bold);
     b->setFont(f);
@@ -446,9 +443,7 @@ void TInputSelection::render()
     }
     QPushButton *b = m_w.sources[0];
     m_looks[0] = black;
-    b->setCheckable(true);
     b->setChecked(black.pressed);
-    b->setCheckable(false);
     QFont f = b->font();
     f.setBold(black.bold);
     b->setFont(f);
