@@ -1,6 +1,7 @@
 #include "thread_frame.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace varnel::logos {
 
@@ -278,6 +279,7 @@ void TThreadFrameRaw::OnStart()
     m_cursor = {};
     m_group.size = 0;
     m_previous.size = 0;
+    m_readFailed = false;
     std::lock_guard lock(m_picture->mutex);
     m_frameHeight = FrameHeightOf(m_picture->image.height(), m_frameCount);
 }
@@ -336,8 +338,13 @@ std::int64_t TThreadFrameRaw::AwaitAck(std::int64_t now, const std::function<voi
 PixelGroup TThreadFrameRaw::ReadNextGroup()
 {
     std::lock_guard lock(m_picture->mutex);
-    PixelGroup g = ReadGroup(m_picture->readView(), m_frameHeight, m_cursor);
+    const PixelView view = m_picture->readView();
+    PixelGroup g = ReadGroup(view, m_frameHeight, m_cursor);
     m_handled += std::uint32_t(g.size);
+    // Nothing read before the end of a picture that had pixels: it was changed
+    // under the transfer.
+    if (g.size == 0 && m_totalPixels > 0 && !(view.bits && m_cursor.row >= view.height))
+        m_readFailed = true;
     return g;
 }
 
@@ -357,14 +364,21 @@ void TThreadFrameRaw::SendComponent(int component)
 void TThreadFrameRaw::NextGroupOnAck()
 {
     m_group = ReadNextGroup();
-    if (m_group.size == 0) {
-        m_step = Step::Finish;
-        return;
-    }
     std::uint16_t repeat = 0;
-    while (m_group == m_previous && repeat < kMaxRepeat) {
+    while (!m_readFailed && m_group.size > 0 && m_group == m_previous && repeat < kMaxRepeat) {
         ++repeat;
         m_group = ReadNextGroup();
+    }
+    if (m_readFailed) {
+        char where[32];
+        std::snprintf(where, sizeof where, "%d %d", m_cursor.col, m_cursor.row);
+        SetResultIfEmpty(where);
+        m_step = Step::Abort;
+        return;
+    }
+    if (m_group.size == 0 && repeat == 0) {
+        m_step = Step::Finish;
+        return;
     }
     m_previous = m_group;
     if (repeat > 0) {

@@ -191,6 +191,7 @@ private:
     int m_frameHeight = 1;
     PixelGroup m_group;
     PixelGroup m_previous;
+    bool m_readFailed = false;  ///< the picture changed under the transfer
 };
 
 /// Retrieves a picture memory into the work picture.

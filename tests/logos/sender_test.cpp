@@ -244,6 +244,25 @@ TEST_F(SenderTest, UserAbortAndTerminationRestoreTheDriver)
     EXPECT_EQ(driver.log, (std::vector<std::string>{"hook", "restore"}));
 }
 
+TEST_F(SenderTest, PictureChangedUnderTheTransferAbortsWithThePosition)
+{
+    fill(40, 40, qRgb(9, 8, 7));
+    start();
+    enterRaw();
+    for (int i = 0; i < 6; ++i)  // header .. begin, then the first group's red, green, blue
+        ack();
+    {
+        std::lock_guard lock(picture.mutex);
+        picture.image = QImage(2, 1, kWorkFormat);
+    }
+    ack();
+    now += 100;
+    settle(worker, now);
+    EXPECT_EQ(driver.lastSent(), ":00000004FC");
+    EXPECT_EQ(worker.ResultText(), "32 0");
+    expectRestored();
+}
+
 TEST_F(SenderTest, RefusedJobsSendNothing)
 {
     worker.StartTransfer();  // no driver
