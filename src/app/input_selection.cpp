@@ -7,6 +7,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
 
 namespace varnel::app {
@@ -41,6 +43,38 @@ QIcon monitorGlyph(bool selected)
 }
 
 }  // namespace
+
+QSize TSourceButton::sizeHint() const
+{
+    const QFontMetrics fm(font());
+    const QSize icon = iconSize();
+    QFont bold = font();
+    bold.setBold(true);
+    const int text = QFontMetrics(bold).horizontalAdvance(this->text());
+    return {std::max(icon.width(), text) + 8, icon.height() + fm.height() + 12};
+}
+
+QSize TSourceButton::minimumSizeHint() const
+{
+    return sizeHint();
+}
+
+void TSourceButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter p(this);
+    QStyleOptionButton opt;
+    initStyleOption(&opt);
+    opt.text.clear();
+    opt.icon = QIcon();
+    p.drawControl(QStyle::CE_PushButtonBevel, opt);
+    const QRect inner = rect().adjusted(3, 4, -3, -4);
+    const QSize size = iconSize();
+    const QRect iconRect(inner.center().x() - size.width() / 2, inner.top(), size.width(), size.height());
+    icon().paint(&p, iconRect, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    const QRect textRect(inner.left(), iconRect.bottom() + 1, inner.width(), inner.bottom() - iconRect.bottom());
+    p.drawItemText(textRect, Qt::AlignHCenter | Qt::AlignVCenter, palette(), isEnabled(), text(),
+                   QPalette::ButtonText);
+}
 
 SourceLook sourceLook(int k, const HighlightState &s)
 {

@@ -17,6 +17,7 @@
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
+#include <QPushButton>
 
 #include <array>
 #include <functional>
@@ -30,6 +31,18 @@ class QTimer;
 namespace varnel::app {
 
 
+
+/// A source button of an input: its glyph above its caption.
+class TSourceButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 /// How one source button looks.
 struct SourceLook {

@@ -36,19 +36,19 @@ TInputsSettingsPage::TInputsSettingsPage(TVRK_610_d &driver, const TChannelCache
 {
     setObjectName(QStringLiteral("TabSheet_InputsSettings"));
     auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setContentsMargins(4, 6, 4, 6);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
-    const char *const headings[] = {"", "Used", "VCR", "Signal Type", "Standard", "H. sync load", "Synchronized"};
-    int column = 0;
-    for (const char *h : headings) {
-        auto *l = new QLabel(QString::fromLatin1(h), this);
+    grid->setHorizontalSpacing(6);
+    // Each row names its "H. sync load" itself (greyed for unused inputs).
+    const char *const headings[] = {"", "Used", "VCR", "Signal Type", "Standard", "", "", "Synchronized"};
+    for (int column = 0; column < 8; ++column) {
+        auto *l = new QLabel(QString::fromLatin1(headings[column]), this);
         l->setObjectName(QStringLiteral("labelHeading%1").arg(column));
         QFont f = l->font();
         f.setBold(true);
         l->setFont(f);
-        grid->addWidget(l, 0, column, 1, column == 5 ? 2 : 1);
-        column += column == 5 ? 2 : 1;
+        grid->addWidget(l, 0, column, (column >= 1 && column <= 2) || column == 7 ? Qt::AlignHCenter : Qt::Alignment{});
     }
 
     const QStringList signalTypes = captions(kSignalTypes);
@@ -91,7 +91,9 @@ TInputsSettingsPage::TInputsSettingsPage(TVRK_610_d &driver, const TChannelCache
         r.loadCaption->setObjectName(QStringLiteral("labelSyncLoad%1").arg(k));
         choice(r.load, "Combo_SyncLoad", QStringLiteral("H. sync load"), Reg::PLOAD,
                {QStringLiteral("Hi-Z"), QStringLiteral("75 Ohms")});
-        r.load->setFixedWidth(84);
+        r.load->setFixedWidth(76);
+        r.signalType->setFixedWidth(160);
+        r.standard->setFixedWidth(170);
         toggle(r.synchronized, "CheckBox_Synchronized", QStringLiteral("Synchronized"), Reg::PVISC);
         // "Computer DVI" exists on input 1 only.
         if (k != 1)

@@ -277,16 +277,16 @@ void TForm_Main_VarnelOrla::buildRegions()
     // Input selection: source buttons, later the logo controls of each input.
     m_inputPanel = new QGroupBox(QStringLiteral("Input selection"), central);
     m_inputPanel->setObjectName(QStringLiteral("groupInputSelection"));
-    m_inputPanel->setFixedWidth(460);
+    m_inputPanel->setFixedWidth(490);
     auto *inputLayout = new QVBoxLayout(m_inputPanel);
     auto *inputRow = new QHBoxLayout;
+    inputRow->setSpacing(4);
     auto *frameRow = new QHBoxLayout;
     for (int s = 1; s <= 8; ++s) {
         // Each input: its selection button with the input's logo button below.
-        auto *b = makeButton(QStringLiteral("Input %1").arg(s), QStringLiteral("buttonInput%1").arg(s), m_inputPanel);
-        b->setMinimumHeight(56);
+        auto *b = new TSourceButton(QStringLiteral("Input %1").arg(s), m_inputPanel);
+        b->setObjectName(QStringLiteral("buttonInput%1").arg(s));
         b->setIconSize(QSize(28, 22));
-        b->setStyleSheet(QStringLiteral("padding: 2px 1px"));
         m_sourceButtons[s] = b;
         auto *logo = makeButton(QStringLiteral("OFF"), QStringLiteral("buttonLogo%1").arg(s), m_inputPanel);
         logo->setAccessibleDescription(QStringLiteral("Logo display of input %1").arg(s));
