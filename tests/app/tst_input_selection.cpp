@@ -126,6 +126,8 @@ private slots:
     void capabilityTable_data();
     void capabilityTable();
     void settingsWindowPresentsInputsPage();
+    void modelShapesTheInputControls_data();
+    void modelShapesTheInputControls();
 };
 
 // --- source buttons --------------------------------------------------------------------
@@ -615,6 +617,58 @@ void TestInputSelection::settingsWindowPresentsInputsPage()
     QCOMPARE(slide->ItemIndex(), 0);
     QCOMPARE(slide->button(0)->text(), QStringLiteral("Inputs Settings"));
     QVERIFY(f.page().isVisibleTo(f.settings) || f.page().window() == f.settings);
+}
+
+void TestInputSelection::modelShapesTheInputControls_data()
+{
+    QTest::addColumn<QList<quint32>>("devs");  // applied in turn; the last one counts
+    QTest::addColumn<int>("inputs");
+    QTest::addColumn<bool>("logos");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<bool>("seamless1");
+    QTest::addColumn<bool>("preview");
+    QTest::addColumn<bool>("dvi");
+
+    QTest::newRow("VRK610") << QList<quint32>{41} << 8 << true << 4 << true << true << true;
+    QTest::newRow("TBA301") << QList<quint32>{50} << 4 << false << 0 << false << false << false;
+    QTest::newRow("VKA602") << QList<quint32>{44} << 8 << true << 4 << true << false << true;
+    QTest::newRow("TBE310") << QList<quint32>{89} << 4 << true << 4 << true << true << true;
+    QTest::newRow("VRA610") << QList<quint32>{43} << 8 << false << 0 << true << true << true;
+    QTest::newRow("TBA301 then VRK610") << QList<quint32>{50, 0, 41} << 8 << true << 4 << true << true << true;
+}
+
+void TestInputSelection::modelShapesTheInputControls()
+{
+    QFETCH(QList<quint32>, devs);
+    QFETCH(int, inputs);
+    QFETCH(bool, logos);
+    QFETCH(int, frames);
+    QFETCH(bool, seamless1);
+    QFETCH(bool, preview);
+    QFETCH(bool, dvi);
+    Fixture f(0);
+    for (quint32 dev : devs)
+        f.receive("DEV" + std::to_string(dev) + "\r\n");
+    auto shown = [&f](QWidget *w) { return w->isVisibleTo(&f.window()); };
+    const TReferenceDisplay &reference = *f.window().settingsPages().reference;
+    for (int k = 1; k <= 8; ++k) {
+        QCOMPARE(shown(f.source(k)), k <= inputs);
+        QCOMPARE(shown(f.child(QStringLiteral("buttonLogo%1").arg(k))), k <= inputs && logos);
+        QCOMPARE(f.page().used(k)->isVisibleTo(&f.page()), k <= inputs);
+        QCOMPARE(reference.list()->isItemVisible(k), k <= inputs);
+        QCOMPARE(f.window().findChild<QAction *>(QStringLiteral("actionSyncLoss%1").arg(k))->isVisible(), k <= inputs);
+    }
+    for (int fr = 1; fr <= 4; ++fr) {
+        QCOMPARE(shown(f.source(8 + fr)), fr <= frames);
+        QCOMPARE(f.window().findChild<QAction *>(QStringLiteral("actionSyncLoss%1").arg(8 + fr))->isVisible(),
+                 fr <= frames);
+    }
+    QVERIFY(shown(f.source(0)));
+    QCOMPARE(reference.list()->isItemVisible(9), seamless1);
+    QCOMPARE(reference.list()->isItemVisible(10), inputs == 8);
+    QCOMPARE(f.famx->list(true)->isVisibleTo(f.famx), preview);
+    QCOMPARE(shown(f.child(QStringLiteral("buttonFreezePreview"))), preview);
+    QCOMPARE(f.page().signalType(1)->isItemVisible(kSignalTypeDvi), dvi);
 }
 
 QTEST_MAIN(TestInputSelection)
