@@ -18,8 +18,9 @@ std::vector<std::string> BuildMiniConfig(const MiniConfigReader &read)
     auto valueLine = [](const RegisterInfo &info, std::uint32_t value) {
         // Booleans go out as -1 / 0; other values as their unsigned decimal (all
         // saved ranges are far below 2^31, so this equals the signed form).
-        const std::string number = info.type == VarType::Boolean ? (value != 0 ? "-1" : "0") : std::to_string(value);
-        return number + std::string(info.record.CmdCode);
+        std::string line = info.type == VarType::Boolean ? (value != 0 ? "-1" : "0") : std::to_string(value);
+        line.append(info.record.CmdCode);
+        return line;
     };
     const std::string_view channelCode = registerInfo(Reg::PCHAN).record.CmdCode;
     for (std::uint16_t i = 0; i < kRegisterCount; ++i) {
@@ -30,7 +31,7 @@ std::vector<std::string> BuildMiniConfig(const MiniConfigReader &read)
             break;
         case TSaveKind::SAVE_PER_CHANNEL:
             for (int c = 1; c <= kChannelCount; ++c) {
-                lines.push_back(std::to_string(c) + std::string(channelCode));
+                lines.push_back(std::to_string(c).append(channelCode));
                 lines.push_back(valueLine(info, read(i, c)));
             }
             break;
