@@ -349,8 +349,20 @@ void TInputSelection::pendingReported()
 void TInputSelection::freezeReported()
 {
     // Pressed while frozen; the main timer makes a frozen button blink.
-    m_w.freezeMain->setChecked(m_driver.IFRZM() == 1);
-    m_w.freezePreview->setChecked(m_driver.IFRZP() == 1);
+    const std::pair<QPushButton *, bool> freezes[] = {{m_w.freezeMain, m_driver.IFRZM() == 1},
+                                                      {m_w.freezePreview, m_driver.IFRZP() == 1}};
+    for (const auto &[button, frozen] : freezes) {
+        button->setChecked(frozen);
+        if (frozen)
+            continue;  // the main timer makes it blink
+        QFont f = button->font();
+        f.setBold(false);
+        f.setItalic(false);
+        button->setFont(f);
+        QPalette pal = button->palette();
+        pal.setColor(QPalette::ButtonText, button->palette().color(QPalette::WindowText));
+        button->setPalette(pal);
+    }
 }
 
 void TInputSelection::blackReported()
@@ -461,13 +473,28 @@ void TInputSelection::applyLook(int source, const SourceLook &look)
     b->setPalette(pal);
     if (source <= 8)
         b->setIcon(look.glyphSelected ? selectedGlyph() : idleGlyph());
+
 }
 
 void TInputSelection::render()
 {
     const HighlightState s = highlightState();
-    for (int k = 1; k <= kSources; ++k)
+    for (int k = 1; k <= kSources; ++k) {
         applyLook(k, sourceLook(k, s));
+        // What the colours say, for screen readers.
+        const auto source = std::uint32_t(k);
+        const bool main = source == s.ichm;
+        const bool preview = source == s.ichp && (s.previewOutput || s.effectRunning);
+        const bool requested = source == s.ichnp && s.ichnp != s.ichp;
+        QStringList said;
+        if (main)
+            said << QStringLiteral("on main");
+        if (preview)
+            said << QStringLiteral("on preview");
+        if (requested)
+            said << QStringLiteral("requested for preview");
+        m_w.sources[std::size_t(k)]->setAccessibleDescription(said.join(QStringLiteral(", ")));
+    }
     // "Black": pressed while the main output is black, blinking bold red.
     SourceLook black;
     if (m_driver.OBLACKM() == 1) {

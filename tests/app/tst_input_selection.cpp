@@ -244,6 +244,12 @@ void TestInputSelection::buttonsShowTheirLook()
     f.receive("TO1\r\n");
     f.window().mainTimerTick();
     QCOMPARE(f.inputs().shownLook(4).colour, SourceLook::Green);
+    // Screen readers hear what the colours show.
+    QCOMPARE(f.source(1)->accessibleDescription(), QStringLiteral("on main"));
+    QCOMPARE(f.source(4)->accessibleDescription(), QStringLiteral("on preview"));
+    f.receive("cn6\r\n");
+    QCOMPARE(f.source(6)->accessibleDescription(), QStringLiteral("requested for preview"));
+    QCOMPARE(f.source(4)->accessibleDescription(), QStringLiteral("on preview"));
     QCOMPARE(f.source(1)->toolTip(), QString());  // the main switch's hint, not the source's
     QCOMPARE(f.child<QPushButton>(QStringLiteral("buttonSwitchMain"))->toolTip(), QStringLiteral("Input 1"));
 
