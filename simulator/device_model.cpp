@@ -265,7 +265,7 @@ std::uint32_t DeviceModel::value(std::uint16_t index) const
     case Storage::PerChannel:
         return channelValue(index, static_cast<int>(m_reg[idx(Reg::PCHAN)]));
     case Storage::Octet:
-        return octet(address, index - idx(Reg::IP4));
+        return octet(address, std::clamp(index - idx(Reg::IP4), 0, 3));  // clamp: only IP4..IP1 get here
     case Storage::Port:
         return port(address);
     default:
