@@ -55,8 +55,11 @@ inline std::vector<std::string> linesOf(const std::string &text)
 inline std::string dotted(const DeviceModel &device, int address)
 {
     std::string s;
-    for (int k = 0; k < 4; ++k)
-        s += (k ? "." : "") + std::to_string(device.octet(address, k));
+    for (int k = 0; k < 4; ++k) {
+        if (k)
+            s += '.';
+        s += std::to_string(device.octet(address, k));
+    }
     return s;
 }
 
