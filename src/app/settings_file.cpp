@@ -1,5 +1,7 @@
 #include "settings_file.h"
 
+#include "text_lines.h"
+
 #include "value_syntax.h"
 #include "windows1252.h"
 
@@ -67,21 +69,7 @@ std::array<PresetField, 17> presetFields()
 /// final line end does not start another line).
 std::vector<std::string> splitLines(const QByteArray &bytes)
 {
-    std::vector<std::string> lines;
-    const std::string_view text(bytes.constData(), std::size_t(bytes.size()));
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        lines.emplace_back(text.substr(start, end - start));
-        start = end;
-        if (start < text.size() && text[start] == '\r')
-            ++start;
-        if (start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
+    return SplitTextLines(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }

@@ -1,5 +1,7 @@
 #include "mini_config.h"
 
+#include "text_lines.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -54,20 +56,8 @@ std::string MiniConfigText(const std::vector<std::string> &lines)
 
 std::vector<std::string> SplitMiniConfigLines(std::string_view text)
 {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        if (end > start)
-            lines.emplace_back(text.substr(start, end - start));
-        start = end;
-        if (start < text.size() && text[start] == '\r')
-            ++start;
-        if (start < text.size() && text[start] == '\n')
-            ++start;
-    }
+    std::vector<std::string> lines = SplitTextLines(text);
+    std::erase_if(lines, [](const std::string &line) { return line.empty(); });  // blank lines release nothing
     return lines;
 }
 
