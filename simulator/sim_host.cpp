@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <optional>
 #include <utility>
 #include <fcntl.h>
 #include <termios.h>
@@ -215,11 +217,115 @@ private:
     bool m_closed = false;
 };
 
-// --- serial line on a pseudo-terminal, paced to the baud rate -------------------------------------
+// --- serial line on a pseudo-terminal, timed like a UART -----------------------------------------
 
+namespace {
+
+/// Time that `count` bytes take on a line of `baud` bits a second, 10 bits a
+/// byte (8 data bits, start, stop), rounded up to the nanosecond.
+std::int64_t lineTimeNs(std::int64_t count, int baud)
+{
+    return (count * 10 * 1'000'000'000LL + baud - 1) / baud;
+}
+
+/// One direction of a UART. Bytes enter the line at some time and rate and
+/// follow whatever is still on it; each is through the line 10 bit times
+/// after the one before. Times are nanoseconds of the host's monotonic clock,
+/// and every byte's time comes from the start of its run, so rounding never
+/// accumulates. `ahead` lets the bytes through that many byte times early:
+/// the transmit FIFO a UART fills at once when its line is idle.
+class UartDirection {
+public:
+    void push(const QByteArray &bytes, std::int64_t nowNs, int baud)
+    {
+        if (bytes.isEmpty())
+            return;
+        const std::int64_t start = std::max(nowNs, m_free);
+        m_runs.push_back({bytes, start, baud});
+        m_free = start + lineTimeNs(bytes.size(), baud);
+        m_queued += bytes.size();
+    }
+
+    /// The bytes through the line by `nowNs`, in order, taken off the line.
+    QByteArray take(std::int64_t nowNs, qsizetype ahead)
+    {
+        QByteArray out;
+        while (!m_runs.empty()) {
+            Run &run = m_runs.front();
+            const qsizetype through = throughBy(run, nowNs, ahead);
+            if (through > m_offset) {
+                out.append(run.bytes.constData() + m_offset, through - m_offset);
+                m_queued -= through - m_offset;
+                m_offset = through;
+            }
+            if (m_offset < run.bytes.size())
+                break;
+            m_runs.pop_front();
+            m_offset = 0;
+        }
+        return out;
+    }
+
+    /// When `take` next has something to give; nothing when the line is empty.
+    std::optional<std::int64_t> nextDue(qsizetype ahead) const
+    {
+        if (m_runs.empty())
+            return std::nullopt;
+        const Run &run = m_runs.front();
+        return run.start + lineTimeNs(m_offset + 1, run.baud) - lineTimeNs(ahead, run.baud);
+    }
+
+    qsizetype queued() const { return m_queued; }
+
+    /// Forgets the bytes not yet through; the line stays busy until those
+    /// already on it would have been.
+    void clear()
+    {
+        m_runs.clear();
+        m_offset = 0;
+        m_queued = 0;
+    }
+
+private:
+    struct Run {
+        QByteArray bytes;
+        std::int64_t start;  ///< when its first bit went on the line
+        int baud;
+    };
+
+    /// How many bytes of `run` are through at `nowNs` (`ahead` byte times early).
+    static qsizetype throughBy(const Run &run, std::int64_t nowNs, qsizetype ahead)
+    {
+        const std::int64_t elapsed = nowNs - run.start + lineTimeNs(ahead, run.baud);
+        if (elapsed <= 0)
+            return 0;
+        if (elapsed >= lineTimeNs(run.bytes.size(), run.baud))
+            return run.bytes.size();
+        // byte i (from 1) is through when lineTimeNs(i) <= elapsed, i.e. i * 1e10 / baud <= elapsed
+        return static_cast<qsizetype>(elapsed * run.baud / 10'000'000'000LL);
+    }
+
+    std::deque<Run> m_runs;
+    qsizetype m_offset = 0;  ///< bytes of the first run already taken
+    qsizetype m_queued = 0;
+    std::int64_t m_free = 0;  ///< when the line has sent everything pushed
+};
+
+}  // namespace
+
+/// The device's end of a serial line: a full-duplex UART at the session's
+/// current rate (9600 baud, 115200 during a picture transfer). What the
+/// client writes reaches the device as its bytes would have arrived over the
+/// wire; the device's output leaves at the line rate, starting at once on an
+/// idle line. A precise timer runs the line between the host's ticks.
 class SerialLink final : public SimLink {
 public:
-    SerialLink(SimHost &host) : SimLink(host, QStringLiteral("serial"), 3) {}
+    SerialLink(SimHost &host) : SimLink(host, QStringLiteral("serial"), 3)
+    {
+        m_lineTimer.setSingleShot(true);
+        m_lineTimer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_lineTimer, &QTimer::timeout, this, [this] { runLine(); });
+    }
     ~SerialLink() override
     {
         delete m_notifier;
@@ -264,7 +370,6 @@ public:
             }
             m_linkPath = linkPath;
         }
-        m_lastPace = m_host.nowMs();
         return true;
     }
     QString path() const { return m_path; }
@@ -272,7 +377,8 @@ public:
     void flush(std::int64_t nowMs) override
     {
         SimLink::flush(nowMs);
-        pace(nowMs);
+        transmit();
+        schedule();
     }
 
 protected:
@@ -281,19 +387,23 @@ protected:
         if (m_closed)
             return;
         // Nobody may be reading the line: keep at most a few seconds of output.
-        if (m_out.size() + bytes.size() > kMaxQueued) {
+        if (m_tx.queued() + m_unwritten.size() + bytes.size() > kMaxQueued) {
             m_host.log(QStringLiteral("serial: output not read, %1 bytes dropped").arg(bytes.size()));
             return;
         }
-        m_out.append(bytes);
-        pace(m_host.nowMs());
+        m_tx.push(bytes, m_host.nowNs(), m_session->baudRate());
+        transmit();
+        schedule();
     }
     void hangUp() override
     {
         if (!m_closed)
             m_host.log(QStringLiteral("serial: hanging up (fault): no more answers"));
         m_closed = true;
-        m_out.clear();
+        m_tx.clear();
+        m_rx.clear();
+        m_unwritten.clear();
+        m_lineTimer.stop();
     }
 
 private:
@@ -307,43 +417,63 @@ private:
             if (!m_session->hasPeer())
                 peerAppeared();
             if (!m_closed)
-                deliver(QByteArray(buf, static_cast<qsizetype>(n)));
+                m_rx.push(QByteArray(buf, static_cast<qsizetype>(n)), m_host.nowNs(), m_session->baudRate());
         }
+        schedule();
     }
 
-    /// A serial line carries baud/10 bytes a second (8 data bits, start, stop).
-    void pace(std::int64_t nowMs)
+    /// Hands the device what has come in over the line by now, then sends
+    /// what is due.
+    void runLine()
     {
-        const double perMs = m_session->baudRate() / 10.0 / 1000.0;
-        // A late tick may catch up on at most 100 ms of line time.
-        m_credit = std::min(m_credit + double(nowMs - m_lastPace) * perMs, std::max(100.0 * perMs, 1.0));
-        m_lastPace = nowMs;
-        if (m_out.isEmpty()) {
-            m_credit = std::min(m_credit, 1.0);
-            return;
+        const QByteArray arrived = m_rx.take(m_host.nowNs(), 0);
+        if (!arrived.isEmpty() && !m_closed) {
+            m_host.catchUp();
+            deliver(arrived);  // flushes the answers onto the line
         }
-        const auto allowed = static_cast<qsizetype>(m_credit);
-        if (allowed <= 0)
+        transmit();
+        schedule();
+    }
+
+    /// Writes the bytes the transmitter has let go to the pseudo-terminal.
+    void transmit()
+    {
+        m_unwritten.append(m_tx.take(m_host.nowNs(), kTxFifo));
+        if (m_unwritten.isEmpty())
             return;
-        const qsizetype count = std::min(allowed, m_out.size());
-        const ssize_t written = ::write(m_master, m_out.constData(), static_cast<std::size_t>(count));
+        // A full pseudo-terminal (a client that does not read) takes the rest on a later tick.
+        const ssize_t written = ::write(m_master, m_unwritten.constData(), static_cast<std::size_t>(m_unwritten.size()));
         if (written <= 0)
             return;
-        m_host.logTraffic(m_name, false, m_out.left(written));
-        m_out.remove(0, written);
-        m_credit -= double(written);
+        m_host.logTraffic(m_name, false, m_unwritten.left(written));
+        m_unwritten.remove(0, written);
+    }
+
+    void schedule()
+    {
+        std::optional<std::int64_t> due = m_rx.nextDue(0);
+        if (const std::optional<std::int64_t> out = m_tx.nextDue(kTxFifo))
+            due = due ? std::min(*due, *out) : out;
+        if (!due) {
+            m_lineTimer.stop();
+            return;
+        }
+        const std::int64_t waitNs = std::max<std::int64_t>(*due - m_host.nowNs(), 0);
+        m_lineTimer.start(static_cast<int>((waitNs + 999'999) / 1'000'000));
     }
 
     static constexpr qsizetype kMaxQueued = 65536;
+    static constexpr qsizetype kTxFifo = 16;  ///< bytes the transmitter takes at once
 
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
     QString m_linkPath;
     QSocketNotifier *m_notifier = nullptr;
-    QByteArray m_out;
-    double m_credit = 1.0;
-    std::int64_t m_lastPace = 0;
+    QTimer m_lineTimer;
+    UartDirection m_rx;  ///< client to device
+    UartDirection m_tx;  ///< device to client
+    QByteArray m_unwritten;  ///< through the line, not yet taken by the pseudo-terminal
     bool m_closed = false;
 };
 
@@ -397,11 +527,18 @@ quint16 SimHost::tcpPort() const { return m_tcp ? m_tcp->port() : 0; }
 quint16 SimHost::udpPort() const { return m_udp ? m_udp->port() : 0; }
 QString SimHost::serialPath() const { return m_serial ? m_serial->path() : QString(); }
 
-void SimHost::tick()
+void SimHost::catchUp()
 {
     const std::int64_t elapsed = m_clock.elapsed();
-    m_device.advance(elapsed - m_lastAdvance);
-    m_lastAdvance = elapsed;
+    if (elapsed > m_lastAdvance) {
+        m_device.advance(elapsed - m_lastAdvance);
+        m_lastAdvance = elapsed;
+    }
+}
+
+void SimHost::tick()
+{
+    catchUp();
     for (auto &link : m_links)
         link->flush(m_device.now());
 }

@@ -82,6 +82,11 @@ public:
     DeviceModel &device() { return m_device; }
     const Options &options() const { return m_options; }
     std::int64_t nowMs() const { return m_device.now(); }
+    /// The host's monotonic clock in nanoseconds, finer than the device's
+    /// millisecond clock: the serial line's timing runs on it.
+    std::int64_t nowNs() const { return m_clock.nsecsElapsed(); }
+    /// Brings the device's clock up to the host's between two ticks.
+    void catchUp();
 
     quint16 tcpPort() const;
     quint16 udpPort() const;

@@ -1,7 +1,8 @@
 // The simulator's Qt links over real loopback sockets and a pseudo-terminal:
 // TCP with one client at a time, UDP answering each sender, the serial line
-// paced to its baud rate, pictures written to the picture folder, the hang-up
-// and silence faults on a live link, and the varnel-sim program itself.
+// timed like a UART at its baud rate in both directions, pictures written to
+// the picture folder, the hang-up and silence faults on a live link, and the
+// varnel-sim program itself.
 #include "hex_record.h"
 #include "sim_host.h"
 
@@ -141,6 +142,54 @@ private slots:
         // never faster than the line; slower only when the machine is busy
         QVERIFY2(rate < 1100 && rate > 400, qPrintable(QString::number(rate)));
         // the link is removed with the simulator
+    }
+
+    void serialInputArrivesAtTheLineRate()
+    {
+        SimHost host(*findModel("VRK610"), loopback(false, false, true));
+        QString error;
+        QVERIFY2(host.start(&error), qPrintable(error));
+        QSerialPort port;
+        port.setPortName(host.serialPath());
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        port.setBaudRate(9600);
+
+        // 960 bytes written at once take a second on the wire at 9600 baud: the
+        // first command is answered as soon as it is through, the last one only
+        // when the whole block is.
+        const QByteArray block = "?" + QByteArray(958, ' ') + "?";
+        QCOMPARE(block.size(), 960);
+        QElapsedTimer clock;
+        clock.start();
+        port.write(block);
+        QByteArray got;
+        QTRY_VERIFY_WITH_TIMEOUT((got += port.readAll()).count("DEV41\r\n") >= 1, 3000);
+        const qint64 first = clock.elapsed();
+        QTRY_VERIFY_WITH_TIMEOUT((got += port.readAll()).count("DEV41\r\n") == 2, 5000);
+        const qint64 last = clock.elapsed();
+        qInfo("960 bytes at 9600 baud: first answer after %lld ms, last after %lld ms", first, last);
+        QVERIFY2(first < 400, qPrintable(QString::number(first)));
+        QVERIFY2(last >= 990 && last < 2500, qPrintable(QString::number(last)));
+        QCOMPARE(got, QByteArray("DEV41\r\nDEV41\r\n"));
+
+        // a picture transfer runs the line at 115200 baud: a record behind 1150
+        // bytes of line ends is through after about 0.1 s, not the 1.2 s it
+        // would take at 9600
+        port.write("6LM");
+        got.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(got += port.readAll(), QByteArray(".1\r"), 3000);
+        port.setBaudRate(115200);
+        const QByteArray record = rec(2, 1, {1, 2});
+        const QByteArray fast = QByteArray(1150, '\n') + record;
+        got.clear();
+        clock.restart();
+        port.write(fast);
+        QTRY_COMPARE_WITH_TIMEOUT(got += port.readAll(), QByteArray(".1\r"), 3000);
+        const qint64 transfer = clock.elapsed();
+        const qint64 wireMs = fast.size() * 10 * 1000 / 115200;
+        qInfo("%lld bytes at 115200 baud answered after %lld ms (wire %lld ms)", qlonglong(fast.size()), transfer,
+              wireMs);
+        QVERIFY2(transfer >= wireMs - 5 && transfer < 600, qPrintable(QString::number(transfer)));
     }
 
     void receivedPictureIsWrittenToThePictureFolder()
