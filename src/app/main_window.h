@@ -5,6 +5,7 @@
 // reshapes itself to the connected model.
 
 #include "checksum.h"
+#include "conversion.h"
 #include "link_parameters.h"
 #include "settings_file.h"
 #include "vrk_610_d.h"
@@ -74,6 +75,10 @@ public:
     ~TForm_Main_VarnelOrla() override;
 
     TVRK_610_d &VRK_610_d1() { return *m_driver; }
+    /// The two value scalings the sliders of the picture pages use: device
+    /// 0..255 shown as -128..127, and zoom 0..200 shown as 100..200 percent.
+    const picture::TConversion &Conversion1() const { return m_conversion1; }
+    const picture::TConversion &Conversion_Zoom() const { return m_conversionZoom; }
     LinkAccess *link() { return m_link.get(); }
 
     /// The binding table: one row per register notification the window shows.
@@ -206,6 +211,8 @@ private:
     void applyModelToInputs(int model);
 
     std::unique_ptr<TVRK_610_d> m_driver;
+    picture::TConversion m_conversion1 = picture::TConversion::Conversion1();
+    picture::TConversion m_conversionZoom = picture::TConversion::Conversion_Zoom();
     std::unique_ptr<LinkAccess> m_link;
     Companions m_companions;
     TCheckSum_NordvikDeveloppement m_checksum;

@@ -104,6 +104,7 @@ private slots:
     void rs232LanSetup_data();
     void rs232LanSetup();
     void controlsHaveNamesAndKeepTheirCaptionsForScreenReaders();
+    void valueScalingsAreConfiguredAtCreation();
 };
 
 void TestMainWindow::everyHandlerBoundOnceAndNamedAfterItsEvent()
@@ -514,6 +515,21 @@ void TestMainWindow::controlsHaveNamesAndKeepTheirCaptionsForScreenReaders()
         QVERIFY(!child(*w.window, QString::fromLatin1(name))->accessibleName().isEmpty());
     QAccessibleInterface *take = QAccessible::queryAccessibleInterface(child(*w.window, QStringLiteral("buttonTake")));
     QCOMPARE(take->text(QAccessible::Name), QStringLiteral("TAKE"));
+}
+
+// The picture pages read their scaling from the window: a wrongly set range
+// would shift every displayed brightness or zoom value.
+void TestMainWindow::valueScalingsAreConfiguredAtCreation()
+{
+    auto w = makeWindow();
+    const auto &c1 = w.window->Conversion1();
+    QCOMPARE(QString::fromStdString(c1.PositionDriver(0)), QStringLiteral("-128"));
+    QCOMPARE(QString::fromStdString(c1.PositionDriver(255)), QStringLiteral("127"));
+    QCOMPARE(c1.PositionAffichage(0), 128);
+    const auto &zoom = w.window->Conversion_Zoom();
+    QCOMPARE(QString::fromStdString(zoom.PositionDriver(0)), QStringLiteral("100"));
+    QCOMPARE(QString::fromStdString(zoom.PositionDriver(200)), QStringLiteral("200"));
+    QCOMPARE(zoom.PositionAffichage(150), 100);
 }
 
 QTEST_MAIN(TestMainWindow)
