@@ -22,6 +22,9 @@
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/timerfd.h>
+#endif
 
 namespace varnel::sim {
 
@@ -232,8 +235,8 @@ std::int64_t lineTimeNs(std::int64_t count, int baud)
 /// follow whatever is still on it; each is through the line 10 bit times
 /// after the one before. Times are nanoseconds of the host's monotonic clock,
 /// and every byte's time comes from the start of its run, so rounding never
-/// accumulates. `ahead` lets the bytes through that many byte times early:
-/// the transmit FIFO a UART fills at once when its line is idle.
+/// accumulates. The far end gets the bytes once they are through, in bursts
+/// of at most `kBurst` like a UART's FIFO, never earlier.
 class UartDirection {
 public:
     void push(const QByteArray &bytes, std::int64_t nowNs, int baud)
@@ -247,12 +250,12 @@ public:
     }
 
     /// The bytes through the line by `nowNs`, in order, taken off the line.
-    QByteArray take(std::int64_t nowNs, qsizetype ahead)
+    QByteArray take(std::int64_t nowNs)
     {
         QByteArray out;
         while (!m_runs.empty()) {
             Run &run = m_runs.front();
-            const qsizetype through = throughBy(run, nowNs, ahead);
+            const qsizetype through = throughBy(run, nowNs);
             if (through > m_offset) {
                 out.append(run.bytes.constData() + m_offset, through - m_offset);
                 m_queued -= through - m_offset;
@@ -266,13 +269,15 @@ public:
         return out;
     }
 
-    /// When `take` next has something to give; nothing when the line is empty.
-    std::optional<std::int64_t> nextDue(qsizetype ahead) const
+    /// When the next burst is through: the next `kBurst` bytes or the rest of
+    /// what entered the line together, whichever ends first. Nothing when the
+    /// line is empty.
+    std::optional<std::int64_t> nextDue() const
     {
         if (m_runs.empty())
             return std::nullopt;
         const Run &run = m_runs.front();
-        return run.start + lineTimeNs(m_offset + 1, run.baud) - lineTimeNs(ahead, run.baud);
+        return run.start + lineTimeNs(std::min(m_offset + kBurst, run.bytes.size()), run.baud);
     }
 
     qsizetype queued() const { return m_queued; }
@@ -293,10 +298,12 @@ private:
         int baud;
     };
 
-    /// How many bytes of `run` are through at `nowNs` (`ahead` byte times early).
-    static qsizetype throughBy(const Run &run, std::int64_t nowNs, qsizetype ahead)
+    static constexpr qsizetype kBurst = 16;
+
+    /// How many bytes of `run` are through at `nowNs`.
+    static qsizetype throughBy(const Run &run, std::int64_t nowNs)
     {
-        const std::int64_t elapsed = nowNs - run.start + lineTimeNs(ahead, run.baud);
+        const std::int64_t elapsed = nowNs - run.start;
         if (elapsed <= 0)
             return 0;
         if (elapsed >= lineTimeNs(run.bytes.size(), run.baud))
@@ -317,7 +324,9 @@ private:
 /// current rate (9600 baud, 115200 during a picture transfer). What the
 /// client writes reaches the device as its bytes would have arrived over the
 /// wire; the device's output leaves at the line rate, starting at once on an
-/// idle line. A precise timer runs the line between the host's ticks.
+/// idle line, and reaches the client as it comes off the wire. A timer
+/// precise to the nanosecond where the system has one, else a precise QTimer,
+/// runs the line between the host's ticks.
 class SerialLink final : public SimLink {
 public:
     SerialLink(SimHost &host) : SimLink(host, QStringLiteral("serial"), 3)
@@ -325,10 +334,27 @@ public:
         m_lineTimer.setSingleShot(true);
         m_lineTimer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_lineTimer, &QTimer::timeout, this, [this] { runLine(); });
+#ifdef __linux__
+        // A QTimer counts whole milliseconds, which at 115200 baud is more than
+        // a byte time and would hold every record back by half a millisecond on
+        // average; a timer descriptor wakes at the nanosecond asked for.
+        m_timerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        if (m_timerFd >= 0) {
+            m_timerNotifier = new QSocketNotifier(m_timerFd, QSocketNotifier::Read);
+            QObject::connect(m_timerNotifier, &QSocketNotifier::activated, this, [this] {
+                std::uint64_t expirations = 0;
+                if (::read(m_timerFd, &expirations, sizeof expirations) > 0)
+                    runLine();
+            });
+        }
+#endif
     }
     ~SerialLink() override
     {
         delete m_notifier;
+        delete m_timerNotifier;
+        if (m_timerFd >= 0)
+            ::close(m_timerFd);
         if (!m_linkPath.isEmpty())
             QFile::remove(m_linkPath);
         if (m_slave >= 0)
@@ -403,7 +429,7 @@ protected:
         m_tx.clear();
         m_rx.clear();
         m_unwritten.clear();
-        m_lineTimer.stop();
+        armTimer(std::nullopt);
     }
 
 private:
@@ -426,7 +452,7 @@ private:
     /// what is due.
     void runLine()
     {
-        const QByteArray arrived = m_rx.take(m_host.nowNs(), 0);
+        const QByteArray arrived = m_rx.take(m_host.nowNs());
         if (!arrived.isEmpty() && !m_closed) {
             m_host.catchUp();
             deliver(arrived);  // flushes the answers onto the line
@@ -435,10 +461,10 @@ private:
         schedule();
     }
 
-    /// Writes the bytes the transmitter has let go to the pseudo-terminal.
+    /// Writes the bytes through the line by now to the pseudo-terminal.
     void transmit()
     {
-        m_unwritten.append(m_tx.take(m_host.nowNs(), kTxFifo));
+        m_unwritten.append(m_tx.take(m_host.nowNs()));
         if (m_unwritten.isEmpty())
             return;
         // A full pseudo-terminal (a client that does not read) takes the rest on a later tick.
@@ -451,26 +477,43 @@ private:
 
     void schedule()
     {
-        std::optional<std::int64_t> due = m_rx.nextDue(0);
-        if (const std::optional<std::int64_t> out = m_tx.nextDue(kTxFifo))
+        std::optional<std::int64_t> due = m_rx.nextDue();
+        if (const std::optional<std::int64_t> out = m_tx.nextDue())
             due = due ? std::min(*due, *out) : out;
-        if (!due) {
-            m_lineTimer.stop();
+        armTimer(due ? std::optional<std::int64_t>(std::max<std::int64_t>(*due - m_host.nowNs(), 0)) : std::nullopt);
+    }
+
+    /// Runs the line after `waitNs`; nothing: stops the timer.
+    void armTimer(std::optional<std::int64_t> waitNs)
+    {
+        if (m_timerFd >= 0) {
+#ifdef __linux__
+            itimerspec spec{};
+            if (waitNs) {
+                const std::int64_t ns = std::max<std::int64_t>(*waitNs, 1);  // 0 would disarm it
+                spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+                spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+            }
+            ::timerfd_settime(m_timerFd, 0, &spec, nullptr);
+#endif
             return;
         }
-        const std::int64_t waitNs = std::max<std::int64_t>(*due - m_host.nowNs(), 0);
-        m_lineTimer.start(static_cast<int>((waitNs + 999'999) / 1'000'000));
+        if (!waitNs)
+            m_lineTimer.stop();
+        else
+            m_lineTimer.start(static_cast<int>((*waitNs + 999'999) / 1'000'000));
     }
 
     static constexpr qsizetype kMaxQueued = 65536;
-    static constexpr qsizetype kTxFifo = 16;  ///< bytes the transmitter takes at once
 
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
     QString m_linkPath;
     QSocketNotifier *m_notifier = nullptr;
-    QTimer m_lineTimer;
+    QTimer m_lineTimer;  ///< where there is no timer descriptor
+    int m_timerFd = -1;
+    QSocketNotifier *m_timerNotifier = nullptr;
     UartDirection m_rx;  ///< client to device
     UartDirection m_tx;  ///< device to client
     QByteArray m_unwritten;  ///< through the line, not yet taken by the pseudo-terminal
