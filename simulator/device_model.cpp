@@ -85,7 +85,7 @@ std::string MemoryRef::name() const
     return "logo" + std::to_string(slot);
 }
 
-DeviceModel::DeviceModel(ModelSpec spec) : m_spec(std::move(spec)) { setDefaults(); }
+DeviceModel::DeviceModel(ModelProfile profile) : m_profile(std::move(profile)) { setDefaults(); }
 
 DeviceModel::~DeviceModel() = default;
 
@@ -95,7 +95,7 @@ void DeviceModel::setDefaults()
         const auto &info = registerInfo(static_cast<std::uint16_t>(i));
         m_reg[i] = static_cast<std::uint32_t>(std::max<std::int32_t>(info.minimum, 0));
     }
-    const ModelSpec &m = m_spec;
+    const ModelProfile &m = m_profile;
     set(Reg::DEV, m.dev);
     set(Reg::Ready, 1);
     set(Reg::UNITy, 2700);
@@ -282,9 +282,9 @@ std::string DeviceModel::report(std::uint16_t index) const { return report(index
 
 bool DeviceModel::validSource(std::uint32_t source) const
 {
-    if (source >= 1 && static_cast<int>(source) <= m_spec.inputs)
+    if (source >= 1 && static_cast<int>(source) <= m_profile.inputs)
         return true;
-    return source >= 9 && static_cast<int>(source) <= 8 + m_spec.frames;
+    return source >= 9 && static_cast<int>(source) <= 8 + m_profile.frames;
 }
 
 bool DeviceModel::accepts(std::uint16_t index, std::uint32_t v) const
@@ -300,7 +300,7 @@ bool DeviceModel::accepts(std::uint16_t index, std::uint32_t v) const
     case Reg::ICHNM:
         return validSource(v);
     case Reg::ICHNP:
-        return m_spec.preview && validSource(v);
+        return m_profile.preview && validSource(v);
     case Reg::SYNCLOSS:
         return v == 0 || validSource(v);
     default:
@@ -401,7 +401,7 @@ void DeviceModel::afterWrite(std::uint16_t index, std::uint32_t v, bool changed)
             if (m_reg[idx(main ? Reg::ICHNM : Reg::ICHNP)] != v)
                 return;
             setAndBroadcast(main ? Reg::ICHM : Reg::ICHP, v);
-            const SignalInfo s = signalOf(v, m_spec.inputs);
+            const SignalInfo s = signalOf(v, m_profile.inputs);
             const int base = main ? idx(Reg::ILDM) : idx(Reg::ILDP);
             const std::uint32_t values[] = {s.lineDur, s.lineSync, s.frameDur, s.frameSync, s.present,   s.hpol,
                                             s.vpol,    s.sync,     s.interlaced, 0,          s.family};
@@ -423,7 +423,7 @@ void DeviceModel::afterWrite(std::uint16_t index, std::uint32_t v, bool changed)
     case Reg::PRESETP:
         if (v == 1)
             selfReset(r, 300, [this, r] {
-                DeviceModel fresh(m_spec);
+                DeviceModel fresh(m_profile);
                 const int base = r == Reg::PRESETM ? idx(Reg::HPOSM) : idx(Reg::HPOSP);
                 for (int k = 0; k < 20; ++k) {
                     m_reg[base + k] = fresh.m_reg[base + k];
@@ -530,7 +530,7 @@ void DeviceModel::factoryReset()
     // Every setting goes back to its factory value and is reported; the
     // framings (picture position and size), the network settings, the
     // selections and the picture memories are kept.
-    const DeviceModel factory(m_spec);
+    const DeviceModel factory(m_profile);
     auto kept = [](int i) {
         return (i >= idx(Reg::HPOSM) && i <= idx(Reg::VSIZM)) || (i >= idx(Reg::HPOSP) && i <= idx(Reg::VSIZP)) ||
                (i >= idx(Reg::LANENABLE) && i <= idx(Reg::TCPIP)) || isAction(static_cast<std::uint16_t>(i));
@@ -731,10 +731,10 @@ const std::optional<StoredPicture> &DeviceModel::memory(MemoryRef ref) const
 bool DeviceModel::memoryExists(MemoryRef ref) const
 {
     if (ref.frame)
-        return ref.slot >= 1 && ref.slot <= m_spec.frames;
+        return ref.slot >= 1 && ref.slot <= m_profile.frames;
     if (ref.slot == 9)
-        return m_spec.animated > 0;
-    return ref.slot >= 1 && ref.slot <= m_spec.logos;
+        return m_profile.animated > 0;
+    return ref.slot >= 1 && ref.slot <= m_profile.logos;
 }
 
 void DeviceModel::storePicture(MemoryRef ref, StoredPicture picture)
@@ -842,15 +842,15 @@ void DeviceModel::finishStore(std::uint64_t generation)
     };
     switch (m_storeMode) {
     case 1:
-        if (slot >= 1 && slot <= m_spec.logos)
+        if (slot >= 1 && slot <= m_profile.logos)
             m_logos[slot] = captured(1);
         break;
     case 2:
-        if (slot == 9 && m_spec.animated > 0)
+        if (slot == 9 && m_profile.animated > 0)
             m_logos[9] = captured(static_cast<int>(m_reg[idx(Reg::LNFRAMESCAP)]));
         break;
     case 3:
-        if (slot >= 1 && slot <= m_spec.frames)
+        if (slot >= 1 && slot <= m_profile.frames)
             m_frames[slot] = captured(1);
         break;
     case 4:

@@ -54,12 +54,12 @@ public:
     /// peer has left raw mode again.
     static constexpr int kMemoryReportDelayMs = 200;
 
-    explicit DeviceModel(ModelSpec spec);
+    explicit DeviceModel(ModelProfile profile);
     ~DeviceModel();
     DeviceModel(const DeviceModel &) = delete;
     DeviceModel &operator=(const DeviceModel &) = delete;
 
-    const ModelSpec &spec() const { return m_spec; }
+    const ModelProfile &profile() const { return m_profile; }
 
     // --- time ----------------------------------------------------------------
     std::int64_t now() const { return m_now; }
@@ -132,7 +132,7 @@ private:
     void messageControl(std::uint32_t control);
     bool validSource(std::uint32_t source) const;
 
-    ModelSpec m_spec;
+    ModelProfile m_profile;
     std::int64_t m_now = 0;
     std::uint64_t m_seq = 0;
     std::vector<Pending> m_pending;

@@ -48,7 +48,7 @@ bool parseInt(const QString &text, int lo, int hi, int *out)
 QString modelList()
 {
     QStringList codes;
-    for (const ModelSpec &m : modelCatalogue())
+    for (const ModelProfile &m : modelCatalogue())
         codes << QStringLiteral("%1 (%2)").arg(QString::fromStdString(m.code)).arg(m.dev);
     return codes.join(QStringLiteral(", "));
 }
@@ -113,8 +113,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "varnel-sim: %s\n", qPrintable(message));
         return 2;
     };
-    const std::optional<ModelSpec> spec = findModel(parser.value(model).toStdString());
-    if (!spec)
+    const std::optional<ModelProfile> profile = findModel(parser.value(model).toStdString());
+    if (!profile)
         return fail(QStringLiteral("unknown model \"%1\"; models: %2").arg(parser.value(model), modelList()));
 
     SimHost::Options options;
@@ -154,12 +154,12 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("bad seed"));
     f.seed = static_cast<std::uint32_t>(seedValue);
 
-    SimHost host(*spec, options);
+    SimHost host(*profile, options);
     QString error;
     if (!host.start(&error))
         return fail(error);
 
-    std::printf("varnel-sim: model %s, DEV %u\n", spec->code.c_str(), unsigned(spec->dev));
+    std::printf("varnel-sim: model %s, DEV %u\n", profile->code.c_str(), unsigned(profile->dev));
     if (options.tcp)
         std::printf("tcp %s:%u\n", qPrintable(options.address.toString()), unsigned(host.tcpPort()));
     if (options.udp)

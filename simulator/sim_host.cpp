@@ -488,13 +488,13 @@ private:
     {
         if (m_timerFd >= 0) {
 #ifdef __linux__
-            itimerspec spec{};
+            itimerspec due{};
             if (waitNs) {
                 const std::int64_t ns = std::max<std::int64_t>(*waitNs, 1);  // 0 would disarm it
-                spec.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-                spec.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+                due.it_value.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+                due.it_value.tv_nsec = static_cast<long>(ns % 1'000'000'000);
             }
-            ::timerfd_settime(m_timerFd, 0, &spec, nullptr);
+            ::timerfd_settime(m_timerFd, 0, &due, nullptr);
 #endif
             return;
         }
@@ -522,7 +522,7 @@ private:
 
 // --- SimHost -------------------------------------------------------------------------------
 
-SimHost::SimHost(ModelSpec model, Options options, QObject *parent)
+SimHost::SimHost(ModelProfile model, Options options, QObject *parent)
     : QObject(parent), m_device(std::move(model)), m_options(std::move(options))
 {
     m_device.onPictureReceived = [this](MemoryRef ref, const StoredPicture &picture) { writePicture(ref, picture); };

@@ -73,7 +73,7 @@ public:
         int tickMs = 5;
     };
 
-    SimHost(ModelSpec model, Options options, QObject *parent = nullptr);
+    SimHost(ModelProfile model, Options options, QObject *parent = nullptr);
     ~SimHost() override;
 
     /// Opens the chosen links; false with a message when one cannot be opened.

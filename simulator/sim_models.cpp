@@ -8,10 +8,10 @@ namespace varnel::sim {
 
 namespace {
 
-ModelSpec make(std::string code, std::uint16_t dev, int inputs, int logos, int frames, int animated, bool preview,
+ModelProfile make(std::string code, std::uint16_t dev, int inputs, int logos, int frames, int animated, bool preview,
                bool cut, bool fade, bool title, bool pip, bool cleanFade, std::uint16_t firmware)
 {
-    ModelSpec m;
+    ModelProfile m;
     m.code = std::move(code);
     m.dev = dev;
     m.inputs = inputs;
@@ -34,10 +34,10 @@ ModelSpec make(std::string code, std::uint16_t dev, int inputs, int logos, int f
 
 }  // namespace
 
-const std::vector<ModelSpec> &modelCatalogue()
+const std::vector<ModelProfile> &modelCatalogue()
 {
     //                                   code  dev in lg fr an prev  cut   fade   title  pip    clean  fw
-    static const std::vector<ModelSpec> catalogue = {
+    static const std::vector<ModelProfile> catalogue = {
         make("VRK610", 41, 8, 8, 4, 1, true, true, true, true, true, true, 412),
         make("VRM610", 42, 8, 0, 0, 0, true, true, true, true, true, true, 412),
         make("VRA610", 43, 8, 0, 0, 0, true, true, false, false, true, false, 410),
@@ -55,11 +55,11 @@ const std::vector<ModelSpec> &modelCatalogue()
     return catalogue;
 }
 
-std::optional<ModelSpec> findModel(std::string_view codeOrDev)
+std::optional<ModelProfile> findModel(std::string_view codeOrDev)
 {
     std::string upper(codeOrDev);
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
-    for (const ModelSpec &m : modelCatalogue())
+    for (const ModelProfile &m : modelCatalogue())
         if (m.code == upper)
             return m;
     unsigned dev = 0;
@@ -67,10 +67,10 @@ std::optional<ModelSpec> findModel(std::string_view codeOrDev)
     auto [ptr, ec] = std::from_chars(codeOrDev.data(), end, dev);
     if (codeOrDev.empty() || ec != std::errc() || ptr != end || dev > 65535)
         return std::nullopt;
-    for (const ModelSpec &m : modelCatalogue())
+    for (const ModelProfile &m : modelCatalogue())
         if (m.dev == dev)
             return m;
-    ModelSpec unknown = modelCatalogue().front();
+    ModelProfile unknown = modelCatalogue().front();
     unknown.code = "DEV" + std::to_string(dev);
     unknown.dev = static_cast<std::uint16_t>(dev);
     return unknown;

@@ -11,7 +11,7 @@
 namespace varnel::sim {
 
 /// One device model as the simulator plays it.
-struct ModelSpec {
+struct ModelProfile {
     std::string code;      ///< catalogue code ("VRK610"), or "DEV<n>" for a raw code
     std::uint16_t dev = 0; ///< the value reported in DEV
     int inputs = 8;        ///< video inputs 1..inputs
@@ -28,11 +28,11 @@ struct ModelSpec {
 };
 
 /// The thirteen catalogue models, in catalogue order.
-const std::vector<ModelSpec> &modelCatalogue();
+const std::vector<ModelProfile> &modelCatalogue();
 
 /// The model named by a catalogue code (case-insensitive) or by a decimal DEV
 /// value. A DEV value that is no catalogue model gives an eight-input model that
 /// reports that value (so tests can play an unknown device).
-std::optional<ModelSpec> findModel(std::string_view codeOrDev);
+std::optional<ModelProfile> findModel(std::string_view codeOrDev);
 
 }  // namespace varnel::sim

@@ -118,7 +118,7 @@ TEST(SimProtocol, AddressRegistersFollowPadip)
 
 TEST(SimProtocol, StartValuesLieInTheRangesOfEveryModel)
 {
-    for (const ModelSpec &m : modelCatalogue()) {
+    for (const ModelProfile &m : modelCatalogue()) {
         DeviceModel device(m);
         for (int i = 0; i < kRegisterCount; ++i) {
             const auto index = static_cast<std::uint16_t>(i);
@@ -140,7 +140,7 @@ TEST(SimProtocol, ModelsByCodeOrDevValue)
 {
     EXPECT_EQ(modelCatalogue().size(), 13u);
     std::set<std::uint16_t> devs;
-    for (const ModelSpec &m : modelCatalogue())
+    for (const ModelProfile &m : modelCatalogue())
         devs.insert(m.dev);
     EXPECT_EQ(devs, (std::set<std::uint16_t>{41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 70, 88, 89}));
     EXPECT_EQ(findModel("tbe310")->dev, 89);
