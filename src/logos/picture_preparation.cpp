@@ -134,7 +134,7 @@ std::optional<TPicturePreparation::AnimationResult> TPicturePreparation::Prepare
         auto colourOf = [&](std::uint8_t index) -> QRgb {
             return index < f.palette.size() ? f.palette[index] : qRgb(0, 0, 0);
         };
-        // The part of the frame inside its band (frames are clipped to it).
+        // The portion of the frame inside its band (frames are clipped to it).
         const int cols = std::min(f.width, W - f.left);
         const int rows = std::min(f.height, H - f.top);
 
