@@ -72,6 +72,17 @@ std::vector<std::string> splitLines(const QByteArray &bytes)
     return SplitTextLines(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
+/// The operator name groups in the order the file holds them, with their key stems.
+template <typename Names, typename Visit>
+void forEachNameGroup(Names &names, Visit visit)
+{
+    visit(names.inputs, "SAVE_NAME_INPUT");
+    visit(names.frames, "SAVE_NAME_FRAME");
+    visit(names.logos, "SAVE_NAME_LOGO");
+    visit(names.audio, "SAVE_NAME_AUDIO");
+    visit(names.outputs, "SAVE_NAME_OUTPUT");
+}
+
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 /// The entries of a file: the value of the first line whose name matches without
@@ -268,11 +279,7 @@ SettingsReadResult SettingsFile::read(const QString &path, AppSettings &settings
                 reject(k);
         }
     };
-    names(settings.names.inputs, "SAVE_NAME_INPUT");
-    names(settings.names.frames, "SAVE_NAME_FRAME");
-    names(settings.names.logos, "SAVE_NAME_LOGO");
-    names(settings.names.audio, "SAVE_NAME_AUDIO");
-    names(settings.names.outputs, "SAVE_NAME_OUTPUT");
+    forEachNameGroup(settings.names, names);
 
     static const auto fields = presetFields();
     for (int k = 0; k < kUserEffectKeyCount; ++k) {
@@ -320,11 +327,7 @@ std::vector<std::string> SettingsFile::lines(const AppSettings &settings, const 
         for (std::size_t i = 0; i < list.size(); ++i)
             out.push_back(key(stem, int(i + 1)) + "=" + nameBytes(list[i]));
     };
-    names(settings.names.inputs, "SAVE_NAME_INPUT");
-    names(settings.names.frames, "SAVE_NAME_FRAME");
-    names(settings.names.logos, "SAVE_NAME_LOGO");
-    names(settings.names.audio, "SAVE_NAME_AUDIO");
-    names(settings.names.outputs, "SAVE_NAME_OUTPUT");
+    forEachNameGroup(settings.names, names);
     static const auto fields = presetFields();
     for (int k = 0; k < kUserEffectKeyCount; ++k) {
         const EffectPreset &preset = settings.effectKeys[std::size_t(k)];
