@@ -1,5 +1,7 @@
 #include "sim_host.h"
 
+#include "uart_line.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -222,103 +224,6 @@ private:
 
 // --- serial line on a pseudo-terminal, timed like a UART -----------------------------------------
 
-namespace {
-
-/// Time that `count` bytes take on a line of `baud` bits a second, 10 bits a
-/// byte (8 data bits, start, stop), rounded up to the nanosecond.
-std::int64_t lineTimeNs(std::int64_t count, int baud)
-{
-    return (count * 10 * 1'000'000'000LL + baud - 1) / baud;
-}
-
-/// One direction of a UART. Bytes enter the line at some time and rate and
-/// follow whatever is still on it; each is through the line 10 bit times
-/// after the one before. Times are nanoseconds of the host's monotonic clock,
-/// and every byte's time comes from the start of its run, so rounding never
-/// accumulates. The far end gets the bytes once they are through, in bursts
-/// of at most `kBurst` like a UART's FIFO, never earlier.
-class UartDirection {
-public:
-    void push(const QByteArray &bytes, std::int64_t nowNs, int baud)
-    {
-        if (bytes.isEmpty())
-            return;
-        const std::int64_t start = std::max(nowNs, m_free);
-        m_runs.push_back({bytes, start, baud});
-        m_free = start + lineTimeNs(bytes.size(), baud);
-        m_queued += bytes.size();
-    }
-
-    /// The bytes through the line by `nowNs`, in order, taken off the line.
-    QByteArray take(std::int64_t nowNs)
-    {
-        QByteArray out;
-        while (!m_runs.empty()) {
-            Run &run = m_runs.front();
-            const qsizetype through = throughBy(run, nowNs);
-            if (through > m_offset) {
-                out.append(run.bytes.constData() + m_offset, through - m_offset);
-                m_queued -= through - m_offset;
-                m_offset = through;
-            }
-            if (m_offset < run.bytes.size())
-                break;
-            m_runs.pop_front();
-            m_offset = 0;
-        }
-        return out;
-    }
-
-    /// When the next burst is through: the next `kBurst` bytes or the rest of
-    /// what entered the line together, whichever ends first. Nothing when the
-    /// line is empty.
-    std::optional<std::int64_t> nextDue() const
-    {
-        if (m_runs.empty())
-            return std::nullopt;
-        const Run &run = m_runs.front();
-        return run.start + lineTimeNs(std::min(m_offset + kBurst, run.bytes.size()), run.baud);
-    }
-
-    qsizetype queued() const { return m_queued; }
-
-    /// Forgets the bytes not yet through; the line stays busy until those
-    /// already on it would have been.
-    void clear()
-    {
-        m_runs.clear();
-        m_offset = 0;
-        m_queued = 0;
-    }
-
-private:
-    struct Run {
-        QByteArray bytes;
-        std::int64_t start;  ///< when its first bit went on the line
-        int baud;
-    };
-
-    static constexpr qsizetype kBurst = 16;
-
-    /// How many bytes of `run` are through at `nowNs`.
-    static qsizetype throughBy(const Run &run, std::int64_t nowNs)
-    {
-        const std::int64_t elapsed = nowNs - run.start;
-        if (elapsed <= 0)
-            return 0;
-        if (elapsed >= lineTimeNs(run.bytes.size(), run.baud))
-            return run.bytes.size();
-        // byte i (from 1) is through when lineTimeNs(i) <= elapsed, i.e. i * 1e10 / baud <= elapsed
-        return static_cast<qsizetype>(elapsed * run.baud / 10'000'000'000LL);
-    }
-
-    std::deque<Run> m_runs;
-    qsizetype m_offset = 0;  ///< bytes of the first run already taken
-    qsizetype m_queued = 0;
-    std::int64_t m_free = 0;  ///< when the line has sent everything pushed
-};
-
-}  // namespace
 
 /// The device's end of a serial line: a full-duplex UART at the session's
 /// current rate (9600 baud, 115200 during a picture transfer). What the
@@ -413,11 +318,12 @@ protected:
         if (m_closed)
             return;
         // Nobody may be reading the line: keep at most a few seconds of output.
-        if (m_tx.queued() + m_unwritten.size() + bytes.size() > kMaxQueued) {
+        if (qsizetype(m_tx.queued()) + m_unwritten.size() + bytes.size() > kMaxQueued) {
             m_host.log(QStringLiteral("serial: output not read, %1 bytes dropped").arg(bytes.size()));
             return;
         }
-        m_tx.push(bytes, m_host.nowNs(), m_session->baudRate());
+        m_tx.push(std::string_view(bytes.constData(), std::size_t(bytes.size())), m_answerStartNs.value_or(m_host.nowNs()),
+                  m_session->baudRate());
         transmit();
         schedule();
     }
@@ -443,7 +349,7 @@ private:
             if (!m_session->hasPeer())
                 peerAppeared();
             if (!m_closed)
-                m_rx.push(QByteArray(buf, static_cast<qsizetype>(n)), m_host.nowNs(), m_session->baudRate());
+                m_rx.push(std::string_view(buf, static_cast<std::size_t>(n)), m_host.nowNs(), m_session->baudRate());
         }
         schedule();
     }
@@ -452,10 +358,17 @@ private:
     /// what is due.
     void runLine()
     {
-        const QByteArray arrived = m_rx.take(m_host.nowNs());
+        awaitOutput();
+        std::int64_t throughNs = 0;
+        const std::string taken = m_rx.take(m_host.nowNs(), &throughNs);
+        const QByteArray arrived(taken.data(), static_cast<qsizetype>(taken.size()));
         if (!arrived.isEmpty() && !m_closed) {
             m_host.catchUp();
+            // The device answers the moment the last byte is in, not when this
+            // timer happened to wake up: the answers start on the line then.
+            m_answerStartNs = throughNs;
             deliver(arrived);  // flushes the answers onto the line
+            m_answerStartNs.reset();
         }
         transmit();
         schedule();
@@ -464,7 +377,8 @@ private:
     /// Writes the bytes through the line by now to the pseudo-terminal.
     void transmit()
     {
-        m_unwritten.append(m_tx.take(m_host.nowNs()));
+        const std::string through = m_tx.take(m_host.nowNs());
+        m_unwritten.append(through.data(), static_cast<qsizetype>(through.size()));
         if (m_unwritten.isEmpty())
             return;
         // A full pseudo-terminal (a client that does not read) takes the rest on a later tick.
@@ -475,11 +389,25 @@ private:
         m_unwritten.remove(0, written);
     }
 
+    /// Output due within kWakeEarlyNs: waits for it actively, since a timer
+    /// wakes up tens of microseconds late and every answer would come that late.
+    void awaitOutput()
+    {
+        if (m_timerFd < 0)
+            return;
+        if (const std::optional<std::int64_t> out = m_tx.nextDue(); out && *out - m_host.nowNs() <= kWakeEarlyNs)
+            while (m_host.nowNs() < *out) {
+            }
+    }
+
     void schedule()
     {
         std::optional<std::int64_t> due = m_rx.nextDue();
-        if (const std::optional<std::int64_t> out = m_tx.nextDue())
+        if (std::optional<std::int64_t> out = m_tx.nextDue()) {
+            if (m_timerFd >= 0)
+                *out -= kWakeEarlyNs;  // see awaitOutput
             due = due ? std::min(*due, *out) : out;
+        }
         armTimer(due ? std::optional<std::int64_t>(std::max<std::int64_t>(*due - m_host.nowNs(), 0)) : std::nullopt);
     }
 
@@ -505,6 +433,7 @@ private:
     }
 
     static constexpr qsizetype kMaxQueued = 65536;
+    static constexpr std::int64_t kWakeEarlyNs = 100'000;
 
     int m_master = -1;
     int m_slave = -1;
@@ -514,9 +443,10 @@ private:
     QTimer m_lineTimer;  ///< where there is no timer descriptor
     int m_timerFd = -1;
     QSocketNotifier *m_timerNotifier = nullptr;
-    UartDirection m_rx;  ///< client to device
-    UartDirection m_tx;  ///< device to client
+    UartLine m_rx;  ///< client to device
+    UartLine m_tx;  ///< device to client
     QByteArray m_unwritten;  ///< through the line, not yet taken by the pseudo-terminal
+    std::optional<std::int64_t> m_answerStartNs;  ///< while handing over arrived bytes
     bool m_closed = false;
 };
 

@@ -70,8 +70,12 @@ void SerialTransport::write(std::string_view text)
 {
     if (!onOwnThread())
         return post([this, data = bytes(text)] { write(std::string_view(data.constData(), std::size_t(data.size()))); });
-    if (m_port.isOpen())
+    if (m_port.isOpen()) {
         m_port.write(text.data(), qint64(text.size()));
+        // Out now, not at the event loop's next turn: a picture transfer sends
+        // each record in answer to a reply, so that turn would delay every record.
+        m_port.flush();
+    }
 }
 
 void SerialTransport::setBaudRate(std::uint32_t rate)

@@ -86,8 +86,11 @@ void TcpTransport::write(std::string_view text)
     }
     const auto state = m_socket.state();
     if (state == QAbstractSocket::ConnectedState || state == QAbstractSocket::ConnectingState ||
-        state == QAbstractSocket::HostLookupState)
+        state == QAbstractSocket::HostLookupState) {
         m_socket.write(text.data(), qint64(text.size()));
+        if (state == QAbstractSocket::ConnectedState)
+            m_socket.flush();  // out now, not at the event loop's next turn (as on a serial line)
+    }
 }
 
 void TcpTransport::readArrival()

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <atomic>
 #include <memory>
 
 namespace varnel::logos {
@@ -26,7 +25,8 @@ bool spin(const std::function<bool()> &done, int timeoutMs)
     return done();
 }
 
-// Counts the bytes a transfer exchanges, passing every call on.
+// Counts the bytes a transfer exchanges and times the answers, passing every
+// call on. Used inside the queued driver: everything runs on one thread.
 class CountingTransferDriver final : public TransferDriver {
 public:
     CountingTransferDriver(TransferDriver &inner, TransferStats *stats) : m_inner(inner), m_stats(stats) {}
@@ -34,6 +34,7 @@ public:
     {
         m_inner.hookReceive([this, onText = std::move(onText)](std::string text) {
             m_received += text.size();
+            m_lastArrival.start();
             onText(std::move(text));
         });
     }
@@ -44,6 +45,11 @@ public:
     {
         m_sent += text.size();
         ++m_sends;
+        if (m_lastArrival.isValid()) {
+            m_answerNs += std::uint64_t(m_lastArrival.nsecsElapsed());
+            ++m_answers;
+            m_lastArrival.invalidate();
+        }
         m_inner.sendRaw(std::move(text));
     }
     void then(std::function<void()> f) override { m_inner.then(std::move(f)); }
@@ -51,13 +57,14 @@ public:
     void publish()
     {
         if (m_stats)
-            *m_stats = {m_sent.load(), m_received.load(), m_sends.load()};
+            *m_stats = {m_sent, m_received, m_sends, m_answerNs, m_answers};
     }
 
 private:
     TransferDriver &m_inner;
     TransferStats *m_stats;
-    std::atomic<std::uint64_t> m_sent{0}, m_received{0}, m_sends{0};
+    std::uint64_t m_sent = 0, m_received = 0, m_sends = 0, m_answerNs = 0, m_answers = 0;
+    QElapsedTimer m_lastArrival;
 };
 
 }  // namespace
@@ -90,6 +97,7 @@ std::string RunTransfer(TVRK_610_d &driver, WorkPicture &picture, TransferJob &j
     else
         worker = std::make_unique<TThreadFrameReceive>();
     worker->setDriver(&queued);
+    worker->SetStepOnArrival(true);  // the next record leaves from the reply's handler
     worker->setWorkPicture(&picture);
     worker->setKindCode(job.kindCode);
     worker->setSlotIndex(job.slotIndex);

@@ -28,6 +28,10 @@ struct TransferStats {
     std::uint64_t bytesSent = 0;
     std::uint64_t bytesReceived = 0;
     std::uint64_t sends = 0;
+    /// The application's own share of the time: from the arrival of text to the
+    /// next send, summed over the sends that followed an arrival.
+    std::uint64_t answerNs = 0;
+    std::uint64_t answers = 0;
 };
 
 struct TransferWatch {

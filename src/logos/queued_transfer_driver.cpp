@@ -1,6 +1,7 @@
 #include "queued_transfer_driver.h"
 
 #include <QMetaObject>
+#include <QThread>
 
 namespace varnel::logos {
 
@@ -20,18 +21,32 @@ void QueuedTransferDriver::enqueue(std::function<void()> call)
         std::lock_guard lock(m_mutex);
         m_pending.push_back(std::move(call));
     }
+    if (QThread::currentThread() == m_context->thread()) {
+        // On the user-interface thread no hop is needed. Made from inside a call
+        // being carried out (a reply handled while the port was written out),
+        // it waits for that call: the drain under way takes it next.
+        flush();
+        return;
+    }
     // Dropped by Qt if the context is gone; flush() then does the work.
     QMetaObject::invokeMethod(m_context.get(), [this] { flush(); }, Qt::QueuedConnection);
 }
 
 void QueuedTransferDriver::flush()
 {
+    if (m_draining)
+        return;  // the drain under way carries on to the end of the queue
+    m_draining = true;
+    struct EndOfDrain {
+        bool &draining;
+        ~EndOfDrain() { draining = false; }
+    } endOfDrain{m_draining};
     for (;;) {
         std::function<void()> call;
         {
             std::lock_guard lock(m_mutex);
             if (m_pending.empty())
-                return;
+                break;
             call = std::move(m_pending.front());
             m_pending.pop_front();
         }

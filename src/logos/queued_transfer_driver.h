@@ -1,7 +1,9 @@
 #pragma once
 // Carries a worker's driver calls out on the user-interface thread, in the order
 // they were made, without ever blocking that thread: each call is queued and a
-// drain is posted to a context object living on the user-interface thread.
+// drain is posted to a context object living on the user-interface thread. A
+// call made on the user-interface thread itself is carried out at once, after
+// the calls queued before it.
 
 #include "transfer_driver.h"
 
@@ -35,6 +37,7 @@ private:
     std::unique_ptr<QObject> m_context;  // lives on the user-interface thread
     std::mutex m_mutex;
     std::deque<std::function<void()>> m_pending;
+    bool m_draining = false;  // user-interface thread only
 };
 
 }  // namespace varnel::logos

@@ -104,8 +104,30 @@ void TThreadFrame::Receive(std::string text)
         std::lock_guard lock(m_textMutex);
         m_receiveText.append(text);
     }
-    if (mayComplete)
+    if (mayComplete && !(m_stepOnArrival && StepNow()))
         Wake();
+}
+
+bool TThreadFrame::StepNow()
+{
+    std::unique_lock cycle(m_cycleMutex, std::try_to_lock);
+    if (!cycle.owns_lock())
+        return false;  // the worker is in a cycle and looks at the text next
+    std::int64_t now = m_clock();
+    std::int64_t due = CycleLocked(now);
+    while (due <= now) {
+        now = m_clock();
+        due = CycleLocked(now);
+    }
+    // The worker sleeps until its own deadline; an earlier one (a pause, the
+    // start of a time-out) needs it awake.
+    std::lock_guard lock(m_wakeMutex);
+    if (due < m_sleepUntil) {
+        m_sleepUntil = due;
+        ++m_generation;
+        m_wake.notify_all();
+    }
+    return true;
 }
 
 std::string TThreadFrame::ReceiveText() const
@@ -161,6 +183,12 @@ void TThreadFrame::CleanUp()
 
 std::int64_t TThreadFrame::Cycle(std::int64_t now)
 {
+    std::lock_guard cycle(m_cycleMutex);
+    return CycleLocked(now);
+}
+
+std::int64_t TThreadFrame::CycleLocked(std::int64_t now)
+{
     if (m_resetRequest.exchange(false)) {
         m_pauseUntil = 0;
         OnReset();
@@ -211,19 +239,25 @@ void TThreadFrame::ThreadLoop()
                 break;
             seen = m_generation;
         }
-        const std::int64_t due = Cycle(m_clock());
+        {
+            std::lock_guard cycle(m_cycleMutex);
+            const std::int64_t due = CycleLocked(m_clock());
+            std::lock_guard lock(m_wakeMutex);
+            m_sleepUntil = due;  // set under the cycle lock: the latest cycle's word holds
+        }
         std::unique_lock lock(m_wakeMutex);
         const auto woken = [&] { return m_terminate || m_generation != seen; };
         if (woken())
             continue;
-        if (due == kNever) {
+        if (m_sleepUntil == kNever) {
             m_wake.wait(lock, woken);
         } else {
             const std::int64_t now = m_clock();
-            if (due > now)
-                m_wake.wait_for(lock, std::chrono::milliseconds(due - now), woken);
+            if (m_sleepUntil > now)
+                m_wake.wait_for(lock, std::chrono::milliseconds(m_sleepUntil - now), woken);
         }
     }
+    std::lock_guard cycle(m_cycleMutex);
     if (InTransfer())
         StopMidTransfer();
 }
@@ -236,10 +270,13 @@ void TThreadFrame::Terminate()
         ++m_generation;
     }
     m_wake.notify_all();
-    if (m_thread.joinable())
+    if (m_thread.joinable()) {
         m_thread.join();
-    else if (InTransfer())
-        StopMidTransfer();  // driven by hand: end it here
+    } else {
+        std::lock_guard cycle(m_cycleMutex);
+        if (InTransfer())
+            StopMidTransfer();  // driven by hand: end it here
+    }
     if (m_driver) {
         if (m_hooked.exchange(false)) {  // started but never taken up
             m_driver->restoreReceive();

@@ -9,6 +9,12 @@
 // worker thread calls it in a loop and sleeps on a condition variable until that
 // time or until text arrives or a signal is set; tests call it directly with
 // their own clock and feed text through Receive().
+//
+// With SetStepOnArrival, a reply is acted on at once by the thread that delivers
+// it (the user-interface thread, whose driver calls are carried out directly):
+// the next record leaves without waking the worker, which then only keeps the
+// time-outs and the window's signals. Cycles never overlap: a reply that comes
+// while the worker is in a cycle is left to the worker.
 
 #include "transfer_driver.h"
 #include "transfer_record.h"
@@ -57,6 +63,9 @@ public:
     TThreadFrame &operator=(const TThreadFrame &) = delete;
 
     void setDriver(TransferDriver *driver) { m_driver = driver; }
+    /// Act on complete replies inside Receive(). Only for a driver that carries
+    /// out calls made on the receiving thread at once and in order.
+    void SetStepOnArrival(bool on) { m_stepOnArrival = on; }
     void setWorkPicture(WorkPicture *picture) { m_picture = picture; }
 
     // Job parameters.
@@ -127,6 +136,10 @@ protected:
     std::atomic<std::uint16_t> m_frameDelay{0};
 
 private:
+    std::int64_t CycleLocked(std::int64_t now);
+    /// Runs the cycles that are due now, on the calling thread, unless the worker
+    /// is in one; true when it did.
+    bool StepNow();
     void Wake();
     void ThreadLoop();
 
@@ -144,9 +157,13 @@ private:
     std::string m_receiveText;
     std::string m_resultText;
 
+    std::atomic<bool> m_stepOnArrival{false};
+    std::mutex m_cycleMutex;  // one cycle at a time, whichever thread runs it
+
     std::mutex m_wakeMutex;
     std::condition_variable m_wake;
     std::uint64_t m_generation = 0;
+    std::int64_t m_sleepUntil = kNever;  // the worker's next cycle unless woken
     bool m_terminate = false;
     std::thread m_thread;
 };

@@ -6,7 +6,8 @@
 // driver through the event loop, as a real transport does. Knobs: `refuse`
 // chooses records to answer with ".0" (by count and content), `silentFrom` stops
 // answering, `splitAnswers` delivers answers a character at a time, `onRecord`
-// sees each record (count, text).
+// sees each record (count, text), `linesInDelivery` counts the lines the PC
+// wrote from inside the delivery of an answer.
 // Every call is checked to come on the thread that created the device.
 
 #include "transfer_record.h"
@@ -63,6 +64,7 @@ public:
     std::uint32_t baud = 9600;
     std::vector<std::uint32_t> bauds;
     int records = 0;
+    int linesInDelivery = 0;  ///< lines (records or replies) written while an answer was being delivered
     bool wrongThread = false;
 
     std::function<bool(int, const TransferMessage &)> refuse;  ///< answer ".0" when true
@@ -90,13 +92,17 @@ private:
         QMetaObject::invokeMethod(
             &m_context,  // dropped with the device
             [this, text] {
+                m_delivering = true;
                 if (LinkHost *h = host())
                     h->linkReceived(*this, text);
+                m_delivering = false;
             },
             Qt::QueuedConnection);
     }
     void handle(const std::string &line)
     {
+        if (m_delivering)
+            ++linesInDelivery;
         if (line == ".1\r" || line == ".0\r") {
             if (m_serving)
                 serveNext(line == ".1\r");
@@ -190,6 +196,7 @@ private:
 
     QObject m_context;
     std::thread::id m_owner;
+    bool m_delivering = false;
     std::string m_in;
     bool m_raw = false;
     bool m_serving = false;

@@ -4,7 +4,8 @@
 // records are sent again, endless refusals and silence end the transfer with
 // their own result texts, and however a transfer ends (finish, abort, the
 // worker destroyed mid-way) the driver is left in MODE_VAR at 9600 baud with
-// its previous receive handler.
+// its previous receive handler. All of it holds whether replies are acted on by
+// the worker or by the receive handler itself (SetStepOnArrival).
 #include "fake_picture_device.h"
 #include "script_driver.h"
 #include "queued_transfer_driver.h"
@@ -42,7 +43,7 @@ QImage testPicture(int w, int h)
     return img;
 }
 
-struct WorkerThreadTest : ::testing::Test {
+struct WorkerThreadTest : ::testing::TestWithParam<bool> {  // replies acted on by the handler?
     TVRK_610_d driver;
     FakePictureDevice *device = nullptr;
     DirectTransferDriver direct{driver};
@@ -68,6 +69,7 @@ struct WorkerThreadTest : ::testing::Test {
     void begin(TThreadFrame &w, std::uint8_t kind, std::uint8_t slot, WorkPicture &pic)
     {
         w.setDriver(queued.get());
+        w.SetStepOnArrival(GetParam());
         w.setWorkPicture(&pic);
         w.setKindCode(kind);
         w.setSlotIndex(slot);
@@ -114,7 +116,7 @@ struct WorkerThreadTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(WorkerThreadTest, PictureGoesOutAndComesBackThroughTheDriver)
+TEST_P(WorkerThreadTest, PictureGoesOutAndComesBackThroughTheDriver)
 {
     picture.image = testPicture(45, 20);
     TThreadFrameRaw sender;
@@ -136,7 +138,36 @@ TEST_F(WorkerThreadTest, PictureGoesOutAndComesBackThroughTheDriver)
     expectDriverRestored();
 }
 
-TEST_F(WorkerThreadTest, AnswersArrivingACharacterAtATime)
+TEST_P(WorkerThreadTest, RepliesAreAnsweredFromTheHandlerOnlyWhenAsked)
+{
+    // Acting on arrival, every line but the first record after the 100 ms pause
+    // leaves from inside the delivery of the device's answer; otherwise none does
+    // (the worker's calls reach the driver through the event loop).
+    picture.image = testPicture(40, 10);
+    TThreadFrameRaw sender;
+    begin(sender, kKindStillLogo, 4, picture);
+    ASSERT_TRUE(runUntil([&] { return sender.IsDone(); }));
+    EXPECT_EQ(sender.ResultText(), "");
+    EXPECT_EQ(storedImage(), picture.image);
+    EXPECT_EQ(device->linesInDelivery, GetParam() ? device->records - 1 : 0);
+    expectDriverRestored();
+
+    const int linesBefore = device->linesInDelivery;
+    WorkPicture back;
+    TThreadFrameReceive receiver;
+    begin(receiver, kKindStillLogo, 4, back);
+    ASSERT_TRUE(runUntil([&] { return receiver.IsDone(); }));
+    EXPECT_EQ(receiver.ResultText(), "");
+    EXPECT_EQ(back.image, picture.image);
+    const int repliesInDelivery = device->linesInDelivery - linesBefore;
+    if (GetParam())
+        EXPECT_GT(repliesInDelivery, 3 * 40 * 10 / 32) << "every data record's reply";
+    else
+        EXPECT_EQ(repliesInDelivery, 0);
+    expectDriverRestored();
+}
+
+TEST_P(WorkerThreadTest, AnswersArrivingACharacterAtATime)
 {
     picture.image = testPicture(20, 9);
     device->splitAnswers = true;
@@ -155,7 +186,7 @@ TEST_F(WorkerThreadTest, AnswersArrivingACharacterAtATime)
     expectDriverRestored();
 }
 
-TEST_F(WorkerThreadTest, RefusedHeaderAndRedRecordsAreSentAgain)
+TEST_P(WorkerThreadTest, RefusedHeaderAndRedRecordsAreSentAgain)
 {
     // The header and the red component are the records sent again at once after a
     // refusal; refuse each of them the first time it comes.
@@ -180,7 +211,7 @@ TEST_F(WorkerThreadTest, RefusedHeaderAndRedRecordsAreSentAgain)
     expectDriverRestored();
 }
 
-TEST_F(WorkerThreadTest, EndlessRefusalsAbortWithTheirOwnResult)
+TEST_P(WorkerThreadTest, EndlessRefusalsAbortWithTheirOwnResult)
 {
     picture.image = testPicture(30, 12);
     device->refuse = [](int, const TransferMessage &m) { return m.isRecord(kTypeControl, kCtlHeader); };
@@ -192,7 +223,7 @@ TEST_F(WorkerThreadTest, EndlessRefusalsAbortWithTheirOwnResult)
     expectDriverRestored();
 }
 
-TEST_F(WorkerThreadTest, SilentDeviceTimesOutInRealTime)
+TEST_P(WorkerThreadTest, SilentDeviceTimesOutInRealTime)
 {
     picture.image = testPicture(30, 12);
     device->silentFrom = 3;
@@ -209,7 +240,7 @@ TEST_F(WorkerThreadTest, SilentDeviceTimesOutInRealTime)
     expectDriverRestored();
 }
 
-TEST_F(WorkerThreadTest, AbortMidTransferRestoresTheDriver)
+TEST_P(WorkerThreadTest, AbortMidTransferRestoresTheDriver)
 {
     picture.image = testPicture(64, 40);
     TThreadFrameRaw sender;
@@ -225,7 +256,7 @@ TEST_F(WorkerThreadTest, AbortMidTransferRestoresTheDriver)
     expectDriverRestored();
 }
 
-TEST_F(WorkerThreadTest, WorkerDestroyedMidTransferLeavesTheDriverRestored)
+TEST_P(WorkerThreadTest, WorkerDestroyedMidTransferLeavesTheDriverRestored)
 {
     picture.image = testPicture(64, 40);
     auto sender = std::make_unique<TThreadFrameRaw>();
@@ -238,6 +269,9 @@ TEST_F(WorkerThreadTest, WorkerDestroyedMidTransferLeavesTheDriverRestored)
     expectDriverRestored();
     EXPECT_TRUE(device->aborted);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, WorkerThreadTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &info) { return info.param ? "OnArrival" : "ByWorker"; });
 
 TEST(QueuedTransferDriverTest, CallsFromAnotherThreadRunInOrderOnTheOwnerThread)
 {
@@ -280,4 +314,38 @@ TEST(QueuedTransferDriverTest, CallsFromAnotherThreadRunInOrderOnTheOwnerThread)
     EXPECT_EQ(inner.log.back(), "send last");
     QCoreApplication::processEvents();
     EXPECT_EQ(std::count(inner.log.begin(), inner.log.end(), "send last"), 1);
+}
+
+TEST(QueuedTransferDriverTest, CallsOnTheOwnerThreadRunAtOnceAfterTheQueuedOnes)
+{
+    app();
+    struct Nesting : test::ScriptDriver {
+        std::function<void(const std::string &)> inside;
+        void sendRaw(std::string text) override
+        {
+            ScriptDriver::sendRaw(text);
+            if (inside)
+                inside(text);
+            log.push_back("end " + text);
+        }
+    } inner;
+    QueuedTransferDriver queued(inner);
+    std::thread worker([&] { queued.sendRaw("a"); });
+    worker.join();
+    EXPECT_TRUE(inner.log.empty());
+    queued.sendRaw("b");  // owner thread: "a" first, then "b", both now
+    EXPECT_EQ(inner.log, (std::vector<std::string>{"send a", "end a", "send b", "end b"}));
+
+    // A call made from inside a call (a reply handled while the port was being
+    // written out) waits for that call to end.
+    inner.log.clear();
+    inner.inside = [&](const std::string &text) {
+        if (text == "c")
+            queued.sendRaw("d");
+    };
+    queued.sendRaw("c");
+    queued.sendRaw("e");
+    EXPECT_EQ(inner.log, (std::vector<std::string>{"send c", "end c", "send d", "end d", "send e", "end e"}));
+    QCoreApplication::processEvents();  // the drains posted on the way find nothing left
+    EXPECT_EQ(inner.log.size(), 6u);
 }

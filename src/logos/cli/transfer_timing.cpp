@@ -129,6 +129,12 @@ int main(int argc, char *argv[])
     std::printf("wire time    %.2f s at 115200 baud\n", wire);
     std::printf("transfer     %.2f s (%.1f %% of the wire time)\n", seconds, 100.0 * seconds / wire);
     std::printf("cpu          %.2f s (%.1f %% of one core)\n", cpu, 100.0 * cpu / seconds);
+    if (stats.answers > 0) {
+        const double answer = double(stats.answerNs) / 1e9;
+        std::printf("answering    %.1f us a record from a reply's arrival to the next write, %.2f s in all "
+                    "(%.1f %% of the wire time)\n",
+                    answer * 1e6 / double(stats.answers), answer, 100.0 * answer / wire);
+    }
     driver->setConType(tConnectionType::CON_NONE);
     return result.empty() ? 0 : 1;
 }
