@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include "test_app.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,15 +23,6 @@ using namespace varnel::logos;
 using namespace varnel::logos::test;
 
 namespace {
-
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "logos_roundtrip_test";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
 
 /// varnel-sim on a free loopback port and a pseudo-terminal.
 struct Simulator {

@@ -9,6 +9,7 @@
 #include "fake_picture_device.h"
 #include "script_driver.h"
 #include "queued_transfer_driver.h"
+#include "test_app.h"
 #include "thread_frame.h"
 
 #include <QCoreApplication>
@@ -24,15 +25,6 @@ using namespace varnel::logos;
 using namespace varnel::logos::test;
 
 namespace {
-
-QCoreApplication &app()
-{
-    static int argc = 1;
-    static char name[] = "logos_worker_thread_test";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
 
 QImage testPicture(int w, int h)
 {
