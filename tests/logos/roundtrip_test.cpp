@@ -7,13 +7,12 @@
 #include "picture_preparation.h"
 #include "picture_session.h"
 #include "qt_link.h"
+#include "test_app.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include "test_app.h"
-
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
